@@ -1,0 +1,193 @@
+#include "ui/debug_window.h"
+
+#include <QPainter>
+
+namespace brindlet::ui {
+namespace {
+
+constexpr QColor kWhite{255, 255, 255};
+constexpr QColor kLightText{224, 224, 224};
+constexpr QColor kPanel{32, 32, 32};
+constexpr QColor kButtonRed{64, 0, 0};
+constexpr QColor kButtonGrey{128, 128, 128};
+
+// Fallback for both design faces: Debian's fonts-dejavu-core.
+const QString kFallbackMono = QStringLiteral("DejaVu Sans Mono");
+
+// The credit line under the title.
+const QString kCredit = QStringLiteral("A peg-linking puzzle toy");
+
+void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(role, colour);
+  widget->setPalette(palette);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry, QColor text,
+                  const QFont& font) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(geometry);
+  label->setFont(font);
+  label->setAutoFillBackground(false);  // transparent
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  SetColour(label, QPalette::WindowText, text);
+  return label;
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName(QString::fromLatin1(name));
+  panel->setGeometry(geometry);
+  panel->setFrameStyle(QFrame::NoFrame);
+  // The panels keep their stored caption but, having no border, draw none.
+  panel->setProperty("caption", QStringLiteral("Frame1"));
+  panel->setAutoFillBackground(true);
+  SetColour(panel, QPalette::Window, kPanel);
+  return panel;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry, QColor back,
+                        QColor text, const QFont& font) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  button->setFont(font);
+  button->setAutoDefault(false);
+  QPalette palette = button->palette();
+  palette.setColor(QPalette::Button, back);
+  palette.setColor(QPalette::ButtonText, text);
+  button->setPalette(palette);
+  return button;
+}
+
+// The face the window was designed with, falling back to a monospace face
+// that Debian ships when it is missing.
+QFont DebugFont(const QString& family, double points, bool bold) {
+  QFont font(family);
+  font.setFamilies({family, kFallbackMono});
+  font.setStyleHint(QFont::Monospace);
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+}  // namespace
+
+const QColor DebugWindow::kBackground{64, 64, 64};
+
+ShapeWidget::ShapeWidget(QColor fill, QColor border, QWidget* parent)
+    : QWidget(parent), fill_(fill), border_(border) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void ShapeWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), fill_);
+  painter.setPen(border_);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+PegTextBox::PegTextBox(QWidget* parent) : QPlainTextEdit(parent) {
+  setReadOnly(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Seven lines of the stand-in font take 112 of the box's 113 pixels: no
+  // border and no margin above or below, a little room at the sides.
+  setFrameStyle(QFrame::NoFrame);
+  document()->setDocumentMargin(0);
+  setViewportMargins(kSideMargin, 0, kSideMargin, 0);
+  setAutoFillBackground(true);  // the side margins in the box's colour
+}
+
+QString PegTextBox::DisplayText(const QString& text) {
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QChar(u'\r'), QChar(u'\n'));
+  if (shown.endsWith(QChar(u'\n'))) shown.chop(1);
+  return shown;
+}
+
+void PegTextBox::SetText(const QString& text) {
+  // Setting the same text again every tick would throw away a selection.
+  if (text == text_) return;
+  text_ = text;
+  const QString shown = DisplayText(text);
+  if (shown != toPlainText()) setPlainText(shown);
+}
+
+DebugWindow::DebugWindow() : QWidget(nullptr, Qt::Tool) {
+  setObjectName(QStringLiteral("frmDebug"));
+  setWindowTitle(QStringLiteral("Debug"));
+  setFixedSize(kClientSize);
+  setAutoFillBackground(true);
+  SetColour(this, QPalette::Window, kBackground);
+  move(kDesignPosition);
+
+  const QFont title = DebugFont(QStringLiteral("Lucida Console"), 15.75, false);
+  const QFont small = DebugFont(QStringLiteral("Consolas"), 8.25, false);
+  const QFont text = DebugFont(QStringLiteral("Consolas"), 9.75, false);
+  const QFont buttons = DebugFont(QStringLiteral("Consolas"), 9.75, true);
+
+  // Widgets join the window's focus chain in the order they are made, so
+  // they are made in the keyboard focus order.
+  lblDebug_ = MakeLabel(this, "lblDebug", QStringLiteral("Brindlet!"), {16, 16, 145, 25}, kWhite, title);
+  lblgState_ = MakeLabel(this, "lblgState", QStringLiteral("gState"), {16, 64, 329, 25}, kWhite, title);
+
+  frmPegInfo_ = MakePanel(this, "frmPegInfo", {16, 104, 337, 129});
+  txtCurrentPeg_ = new PegTextBox(frmPegInfo_);
+  txtCurrentPeg_->setObjectName(QStringLiteral("txtCurrentPeg"));
+  txtCurrentPeg_->setGeometry(8, 8, 321, 113);
+  txtCurrentPeg_->setFont(text);
+  {
+    QPalette palette = txtCurrentPeg_->palette();
+    palette.setColor(QPalette::Base, kBackground);
+    palette.setColor(QPalette::Window, kBackground);
+    palette.setColor(QPalette::Text, kLightText);
+    txtCurrentPeg_->setPalette(palette);
+  }
+  txtCurrentPeg_->SetText(QStringLiteral("Text1"));
+
+  Frame1_ = MakePanel(this, "Frame1", {16, 248, 337, 249});
+  Shape2_ = new ShapeWidget(QColor(128, 128, 128), kLightText, Frame1_);
+  Shape2_->setObjectName(QStringLiteral("Shape2"));
+  Shape2_->setGeometry(8, 8, 321, 233);
+  cmdRNDPegs_ = MakeButton(Frame1_, "cmdRNDPegs", QStringLiteral("Move!"), {16, 16, 305, 49}, kButtonRed, kWhite,
+                           buttons);
+  cmdShakePegs_ = MakeButton(Frame1_, "cmdShakePegs", QStringLiteral("Shake!"), {16, 72, 305, 49}, kButtonRed,
+                             kWhite, buttons);
+  cmdRestart_ = MakeButton(Frame1_, "cmdRestart", QStringLiteral("Restart!"), {16, 128, 305, 49}, kButtonRed,
+                           kWhite, buttons);
+  cmdQuit_ = MakeButton(Frame1_, "cmdQuit", QStringLiteral("Quit!"), {16, 184, 305, 49}, kButtonGrey, Qt::black,
+                        buttons);
+
+  Label1_ = MakeLabel(this, "Label1", kCredit, {160, 24, 169, 17}, kLightText, small);
+
+  Shape1_ = new ShapeWidget(QColor(192, 192, 192), QColor(192, 192, 192), this);
+  Shape1_->setObjectName(QStringLiteral("Shape1"));
+  Shape1_->setGeometry(16, 48, 337, 9);
+}
+
+void DebugWindow::SetToolWindow(bool tool) {
+  const Qt::WindowFlags flags =
+      tool ? Qt::WindowFlags(Qt::Tool)
+           : Qt::WindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  if (windowFlags() == flags) return;
+  const bool shown = isVisible();
+  setWindowFlags(flags);  // hides the window
+  move(kDesignPosition);
+  if (shown) show();
+}
+
+void DebugWindow::SetStateCaption(std::string_view caption) {
+  lblgState_->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+}
+
+void DebugWindow::SetPegText(std::string_view text) {
+  txtCurrentPeg_->SetText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+}  // namespace brindlet::ui

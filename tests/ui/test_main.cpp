@@ -1,0 +1,46 @@
+// Test main for the widget tests: one QApplication for all tests. Unless the
+// caller chose another platform, they run offscreen (no display needed, also
+// for --gtest_list_tests) on one 1600 x 1000 screen at 96 dpi: wide enough for
+// the debug window and the main window side by side.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryFile>
+
+namespace {
+
+constexpr char kScreenConfig[] =
+    R"({ "windowFrameMargins": true,
+  "screens": [ { "name": "TestScreen", "x": 0, "y": 0, "width": 1600, "height": 1000,
+                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] })";
+
+// The offscreen platform cannot raise windows and says so on every start-up
+// of the main window; that line is dropped, everything else passes through.
+QtMessageHandler defaultHandler = nullptr;
+
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message == QLatin1String("This plugin does not support raise()")) return;
+  defaultHandler(type, context, message);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+
+  QTemporaryFile screenConfig;  // must outlive the application's start
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.isEmpty() || platform == "offscreen") {
+    QByteArray choice = "offscreen";
+    if (screenConfig.open() && screenConfig.write(kScreenConfig) > 0 && screenConfig.flush()) {
+      choice += ":configfile=" + screenConfig.fileName().toLocal8Bit();
+    }
+    qputenv("QT_QPA_PLATFORM", choice);
+  }
+
+  defaultHandler = qInstallMessageHandler(FilterMessages);
+  QApplication app(argc, argv);
+  // Windows of one test are closed by the next; only the tests end the loop.
+  QApplication::setQuitOnLastWindowClosed(false);
+  return RUN_ALL_TESTS();
+}
