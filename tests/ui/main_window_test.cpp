@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "game/game.h"
@@ -242,6 +243,7 @@ struct ClickCase {
   std::function<void(MainWindow&, QPoint)> act;  // point in picOutput coordinates
   int clicks;
   int doubleClicks;
+  friend void PrintTo(const ClickCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PlayfieldClicks : public FrontEnd, public ::testing::WithParamInterface<ClickCase> {};
@@ -425,6 +427,7 @@ struct PlacementCase {
   QRect available;
   bool beside;
   QPoint position;
+  friend void PrintTo(const PlacementCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class MainPlacementTest : public ::testing::TestWithParam<PlacementCase> {};
@@ -468,6 +471,7 @@ struct EnvCase {
   Env env;
   bool display;
   const char* platform;
+  friend void PrintTo(const EnvCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class DisplayEnvironment : public ::testing::TestWithParam<EnvCase> {};
