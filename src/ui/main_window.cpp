@@ -50,7 +50,11 @@ MainWindow::MainWindow(RandomSource& random) : QWidget(nullptr), platform_(*this
   tmrDebug_ = MakeTimer(this, "tmrDebug", kDebugInterval);
   tmrMainLoop_ = MakeTimer(this, "tmrMainLoop", kMainLoopInterval);
   tmrDisplay_ = MakeTimer(this, "tmrDisplay", kDisplayInterval);
-  connect(tmrMainLoop_, &QTimer::timeout, this, [this] { game_.MainTick(); });
+  tick_log_ = TickLog::FromEnvironment(ProcessEnvironment());
+  connect(tmrMainLoop_, &QTimer::timeout, this, [this] {
+    if (tick_log_) tick_log_->Mark();
+    game_.MainTick();
+  });
   connect(tmrEffects_, &QTimer::timeout, this, [this] { game_.EffectsTick(); });
   connect(tmrDebug_, &QTimer::timeout, this, [this] { game_.DebugTick(); });
   connect(tmrDisplay_, &QTimer::timeout, this, [this] { game_.DisplayTick(); });

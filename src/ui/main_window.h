@@ -12,6 +12,7 @@
 #include "ui/debug_window.h"
 #include "ui/picture_box.h"
 #include "ui/qt_platform.h"
+#include "ui/tick_log.h"
 
 namespace brindlet::ui {
 
@@ -91,6 +92,8 @@ class MainWindow final : public QWidget {
   QTimer* tmrDisplay_ = nullptr;
   std::unique_ptr<DebugWindow> frmDebug_;
   std::unique_ptr<ControlsWindow> frmControls_;
+  // When BRINDLET_TICK_LOG is set: the start of every main tick, written at exit.
+  std::unique_ptr<TickLog> tick_log_;
   bool closing_for_die_ = false;
   int end_requests_ = 0;
 };
