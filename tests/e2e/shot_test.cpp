@@ -1,0 +1,264 @@
+// The screenshot reading of the end-to-end test, checked headless on frames
+// that the game itself renders: what it finds must match the peg table, and
+// the links it plans must be accepted or refused by the game as planned.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "shot.h"
+#include "support/fakes.h"
+
+namespace brindlet::e2e {
+namespace {
+
+using brindlet::testing::FakePlatform;
+
+// A started-up game on the fake platform with the program's own random
+// source, the cursor parked far from the playfield.
+struct RenderedGame {
+  FakePlatform platform;
+  DefaultRandom random;
+  Game game{platform, random};
+
+  RenderedGame() {
+    game.Startup();
+    platform.SetCursorClient(-5000, -5000);
+  }
+
+  Image Frame() {
+    const int w = game.ImageWidth, h = game.ImageHeight;
+    Image image(w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const auto bgr = platform.pic_output.PixelAt(x, y);
+        image.Set(x, y, {bgr[2], bgr[1], bgr[0]});
+      }
+    }
+    return image;
+  }
+
+  void Ticks(int main_ticks) {
+    for (int i = 0; i < main_ticks; ++i) game.MainTick();
+  }
+
+  // The first click, then the effects ticks that create every peg and enough
+  // main ticks for all of them to come to rest.
+  void StartAndSettle() {
+    platform.SetCursorClient(600, 400);
+    game.MainTick();
+    game.Click();
+    platform.SetCursorClient(-5000, -5000);
+    for (int i = 0; i < 110; ++i) {
+      game.EffectsTick();
+      if (i % 5 != 4) game.MainTick();  // four main ticks to five effects ticks
+    }
+    Ticks(80);
+  }
+
+  // A player's click: the cursor moves, a main tick samples it, then the click.
+  void ClickAt(Point p) {
+    platform.SetCursorClient(static_cast<int>(p.x), static_cast<int>(p.y));
+    game.MainTick();
+    game.Click();
+  }
+
+  // The peg the game holds nearest to a seen position.
+  int TruePeg(Point seen) {
+    double distance = 0;
+    return game.NearestPeg(seen.x, seen.y, distance);
+  }
+
+  bool Linked(int index) { return game.Pegs[index].Linked == kTrue; }
+};
+
+Point PegPoint(const Peg& peg) { return {peg.X, peg.Y}; }
+
+TEST(ShotImage, CropIsClippedToThePicture) {
+  Image image(10, 8);
+  image.Set(9, 7, {1, 2, 3});
+  const Image crop = image.Crop(7, 5, 10, 10);
+  EXPECT_EQ(crop.width(), 3);
+  EXPECT_EQ(crop.height(), 3);
+  EXPECT_EQ(crop.At(2, 2).b, 3);
+  EXPECT_TRUE(image.Crop(20, 20, 5, 5).empty());
+}
+
+TEST(ShotClassify, ColoursOfTheGame) {
+  const struct {
+    Rgb colour;
+    Hue hue;
+  } cases[] = {
+      {{0, 0, 0}, Hue::None},        {{10, 10, 10}, Hue::None},       {{25, 25, 25}, Hue::Grey},
+      {{48, 48, 48}, Hue::Grey},     {{240, 30, 20}, Hue::Red},       {{120, 14, 10}, Hue::Red},
+      {{20, 30, 240}, Hue::Blue},    {{2, 120, 2}, Hue::Green},       {{0, 200, 0}, Hue::Green},
+      {{128, 60, 10}, Hue::Orange},  {{255, 120, 21}, Hue::Orange},   {{200, 55, 0}, Hue::Red},
+      {{255, 255, 255}, Hue::None},  {{50, 90, 50}, Hue::Green},      {{60, 40, 60}, Hue::None},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Classify(c.colour), c.hue) << int(c.colour.r) << "," << int(c.colour.g) << "," << int(c.colour.b)
+                                         << " taken for " << HueName(Classify(c.colour));
+  }
+}
+
+TEST(ShotGeometry, SegmentDistances) {
+  EXPECT_DOUBLE_EQ(DistanceToSegment({5, 3}, {0, 0}, {10, 0}), 3.0);
+  EXPECT_DOUBLE_EQ(DistanceToSegment({13, 4}, {0, 0}, {10, 0}), 5.0);  // beyond the end
+  EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 10}, {0, 10}, {10, 0}), 0.0);  // crossing
+  EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 0}, {0, 4}, {10, 4}), 4.0);    // parallel
+  EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 0}, {13, 4}, {20, 4}), 5.0);
+}
+
+// The walk of the link check, on the cases the game's own check is known for.
+TEST(ShotLinkCheck, WalksAsTheGameDoes) {
+  const std::vector<Segment> horizontal{{{100, 100}, {300, 100}}};
+  EXPECT_TRUE(LinkComesNear({200, 50}, {200, 150}, horizontal));          // square crossing on a sample
+  EXPECT_TRUE(LinkComesNear({100, 101}, {300, 101}, horizontal));         // parallel, 1 px apart
+  EXPECT_FALSE(LinkComesNear({100, 103}, {300, 103}, horizontal));        // parallel, 3 px apart
+  EXPECT_FALSE(LinkComesNear({100, 100}, {100.5, 100}, horizontal));      // shorter than a step: no walk
+  EXPECT_FALSE(LinkComesNear({200, 50}, {200, 150}, {}));                 // nothing standing
+  // Crossing square between two samples (samples every 6.67 px from 106.67):
+  // 110 lies 3.3 px from the nearer sample, too far to count.
+  EXPECT_FALSE(LinkComesNear({110, 50}, {110, 150}, horizontal));
+  // A standing link shorter than one sample spacing has no samples at all.
+  EXPECT_FALSE(LinkComesNear({100, 50}, {104, 150}, {{{100, 100}, {105, 100}}}));
+}
+
+TEST(ShotPegs, AttractDisplayShowsGreyPegsAndTheOrangeRing) {
+  RenderedGame g;
+  g.Ticks(3);
+  const Image frame = g.Frame();
+  const std::vector<SeenPeg> grey = FindPegs(frame, {Hue::Grey});
+  EXPECT_GE(grey.size(), 85u);
+  EXPECT_TRUE(FindPegs(frame, {Hue::Red, Hue::Blue}).empty());
+  EXPECT_GE(CentreRingPixels(frame), 150);
+  // Every single grey blob sits on a peg of the table.
+  int matched = 0, singles = 0;
+  for (const SeenPeg& seen : grey) {
+    if (!seen.single) continue;
+    ++singles;
+    const Peg& peg = g.game.Pegs[g.TruePeg(seen.position)];
+    if (Distance(seen.position, PegPoint(peg)) <= 1.0) ++matched;
+  }
+  EXPECT_GE(singles, 70);
+  EXPECT_GE(matched * 100, singles * 95) << matched << " of " << singles;
+}
+
+TEST(ShotPegs, GameShowsRedAndBluePegsWherePegsAre) {
+  RenderedGame g;
+  g.StartAndSettle();
+  ASSERT_EQ(g.game.gState, GameState::Idle);
+  const Image frame = g.Frame();
+  EXPECT_TRUE(FindPegs(frame, {Hue::Grey}).empty());
+  EXPECT_EQ(CentreRingPixels(frame), 0);
+  const std::vector<SeenPeg> pegs = FindPegs(frame, {Hue::Red, Hue::Blue});
+  EXPECT_GE(pegs.size(), 90u);
+  double sum_dx = 0, sum_dy = 0;
+  int singles = 0, off = 0;
+  for (const SeenPeg& seen : pegs) {
+    if (!seen.single) continue;
+    ++singles;
+    const Peg& peg = g.game.Pegs[g.TruePeg(seen.position)];
+    EXPECT_EQ(seen.hue, peg.Kind == 0 ? Hue::Red : Hue::Blue);
+    sum_dx += peg.X - seen.position.x;
+    sum_dy += peg.Y - seen.position.y;
+    if (Distance(seen.position, PegPoint(peg)) > 1.0) ++off;
+  }
+  ASSERT_GE(singles, 80);
+  EXPECT_LE(off * 100, singles * 3);
+  // No systematic offset left between what is seen and where pegs are.
+  EXPECT_LT(std::abs(sum_dx / singles), 0.25);
+  EXPECT_LT(std::abs(sum_dy / singles), 0.25);
+}
+
+TEST(ShotLinks, ShowcaseLinkShowsRingsThenABeam) {
+  RenderedGame g;
+  g.StartAndSettle();
+  const std::vector<SeenPeg> pegs = FindPegs(g.Frame(), {Hue::Red, Hue::Blue});
+  const std::vector<PlannedLink> showcase = ShowcaseLinks(pegs, PickRules{});
+  ASSERT_FALSE(showcase.empty());
+  const Point a = pegs[showcase[0].first].position, b = pegs[showcase[0].second].position;
+  const int ia = g.TruePeg(a), ib = g.TruePeg(b);
+  EXPECT_LT(LitShare(g.Frame(), a, b), 0.05);
+
+  g.ClickAt(ClickPoint(a));
+  ASSERT_EQ(g.game.gState, GameState::FirstSelected);
+  EXPECT_EQ(g.game.FirstPeg, ia);
+  // The rings flicker; over a few frames they show.
+  int ring_frames = 0;
+  for (int i = 0; i < 4; ++i) {
+    g.game.MainTick();
+    const Image frame = g.Frame();
+    ring_frames += ShowsSelectionRings(frame, a);
+    EXPECT_FALSE(ShowsSelectionRings(frame, b));
+  }
+  EXPECT_GE(ring_frames, 2);
+
+  g.ClickAt(ClickPoint(b));
+  ASSERT_EQ(g.game.gState, GameState::SecondSelected);
+  EXPECT_EQ(g.game.SecondPeg, ib);
+  const std::optional<Point> empty = EmptySpot(pegs, PickRules{});
+  ASSERT_TRUE(empty);
+  g.ClickAt(*empty);
+  ASSERT_TRUE(g.Linked(ia) && g.Linked(ib));
+  g.game.MainTick();
+  EXPECT_GT(LitShare(g.Frame(), a, b), 0.8);
+  EXPECT_FALSE(ShowsRefusedPeg(g.Frame(), a));
+}
+
+TEST(ShotLinks, PlannedRefusalIsRefusedAndShowsGreen) {
+  RenderedGame g;
+  g.StartAndSettle();
+  const std::vector<SeenPeg> pegs = FindPegs(g.Frame(), {Hue::Red, Hue::Blue});
+  const std::vector<PlannedLink> showcase = ShowcaseLinks(pegs, PickRules{});
+  std::optional<PlannedLink> refused;
+  PlannedLink first;
+  for (const PlannedLink& candidate : showcase) {
+    const std::vector<Segment> standing{{pegs[candidate.first].position, pegs[candidate.second].position}};
+    refused = RefusedLink(pegs, {candidate.first, candidate.second}, standing, PickRules{});
+    if (refused) {
+      first = candidate;
+      break;
+    }
+  }
+  ASSERT_TRUE(refused) << "no pair crosses any showcase link closely enough";
+  const std::optional<Point> empty = EmptySpot(pegs, PickRules{});
+  ASSERT_TRUE(empty);
+  for (const PlannedLink& link : {first, *refused}) {
+    g.ClickAt(ClickPoint(pegs[link.first].position));
+    g.ClickAt(ClickPoint(pegs[link.second].position));
+    g.ClickAt(*empty);
+  }
+  const int ic = g.TruePeg(pegs[refused->first].position), id = g.TruePeg(pegs[refused->second].position);
+  EXPECT_TRUE(g.Linked(g.TruePeg(pegs[first.first].position)));
+  EXPECT_FALSE(g.Linked(ic));
+  EXPECT_FALSE(g.Linked(id));
+  EXPECT_EQ(g.game.Pegs[ic].Colour.Green, 128);
+  g.game.MainTick();
+  const Image frame = g.Frame();
+  EXPECT_TRUE(ShowsRefusedPeg(frame, pegs[refused->first].position));
+  EXPECT_TRUE(ShowsRefusedPeg(frame, pegs[refused->second].position));
+  EXPECT_FALSE(ShowsRefusedPeg(frame, pegs[first.first].position));
+}
+
+TEST(ShotLinks, PlannedLinksAreAllAccepted) {
+  RenderedGame g;
+  g.StartAndSettle();
+  const std::vector<SeenPeg> pegs = FindPegs(g.Frame(), {Hue::Red, Hue::Blue});
+  const std::vector<PlannedLink> plan = AcceptedLinks(pegs, {}, {}, 50, PickRules{});
+  EXPECT_GE(plan.size(), 30u);
+  const std::optional<Point> empty = EmptySpot(pegs, PickRules{}, 20.0);
+  ASSERT_TRUE(empty);
+  for (const PlannedLink& link : plan) {
+    g.ClickAt(ClickPoint(pegs[link.first].position));
+    g.ClickAt(ClickPoint(pegs[link.second].position));
+    g.ClickAt(*empty);
+    ASSERT_EQ(g.game.gState, GameState::Idle);
+  }
+  int linked = 0;
+  for (int i = 1; i <= g.game.PegTotal; ++i) linked += g.Linked(i);
+  EXPECT_EQ(linked, static_cast<int>(plan.size()) * 2);
+}
+
+}  // namespace
+}  // namespace brindlet::e2e
