@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Measures the running program in its own Xvfb: the CPU time it takes and how
+# evenly its main tick runs, over 20 s of wall time in
+#   (a) the attract display, and
+#   (b) a game with 50 links (made by clicking pairs of pegs found in a
+#       screenshot; when 50 can't be placed, as many as can).
+# Targets: at most 5 % of one core; 99 % of main-tick intervals within
+# 25 +- 2 ms.
+#
+# Usage: bench/running_program.sh <brindlet> [<brindlet_shot>] [seconds]
+#   brindlet       the program, built with the Qt front end
+#   brindlet_shot  the helper that plays the program from outside; by default
+#                  the one in the same build folder (tests/e2e/brindlet_shot)
+#   seconds        length of each measurement, 20 by default
+# Builds nothing. Needs Xvfb and xdotool (scripts/deps installs them).
+set -euo pipefail
+
+brindlet=${1:?usage: running_program.sh <brindlet> [<brindlet_shot>] [seconds]}
+shot=${2:-$(dirname "$brindlet")/../../tests/e2e/brindlet_shot}
+seconds=${3:-20}
+links_wanted=50
+
+for f in "$brindlet" "$shot"; do
+  [ -x "$f" ] || { echo "not an executable: $f" >&2; exit 2; }
+done
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (bash scripts/deps)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+xvfb_pid=
+program_pid=
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# An X server on the first free display; it writes the display's number to
+# fd 3 once it takes clients.
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -br -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 300); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$work/display")
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+clk_tck=$(getconf CLK_TCK)
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# Interval statistics of the ticks that started between two steady-clock
+# times (ns): count, share within 25 +- 2 ms, p50, p99, max.
+tick_stats() {
+  awk -v from="$2" -v to="$3" '$1 >= from && $1 <= to' "$1" |
+    awk 'NR > 1 { printf "%.3f\n", ($1 - prev) / 1e6 } { prev = $1 }' | sort -n |
+    awk '{ v[NR] = $1; if ($1 >= 23 && $1 <= 27) ok++ }
+         END {
+           if (NR == 0) { print "no ticks"; exit }
+           p50 = v[int((NR - 1) * 0.50) + 1]; p99 = v[int((NR - 1) * 0.99) + 1]
+           printf "%d intervals, %.2f %% within 25 +- 2 ms, p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                  NR, 100 * ok / NR, p50, p99, v[NR]
+         }'
+}
+
+# Runs brindlet, sets up the scene, measures, quits.
+measure() {
+  local scene=$1 log="$work/ticks-$1.txt"
+  BRINDLET_TICK_LOG=$log "$brindlet" >"$work/brindlet-$scene.log" 2>&1 &
+  program_pid=$!
+  "$shot" "$program_pid" ready
+  if [ "$scene" = game ]; then
+    "$shot" "$program_pid" start
+    "$shot" "$program_pid" links "$links_wanted"
+  fi
+  # The pointer rests off the playfield, over the bare screen.
+  xdotool mousemove 1550 950
+  sleep 2
+
+  local load_before t0 c0 t1 c1 x0 x1
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  x0=$(cpu_ticks "$xvfb_pid")
+  t0=$("$shot" now)
+  c0=$(cpu_ticks "$program_pid")
+  sleep "$seconds"
+  c1=$(cpu_ticks "$program_pid")
+  t1=$("$shot" now)
+  x1=$(cpu_ticks "$xvfb_pid")
+
+  "$shot" "$program_pid" quit
+  local status=0
+  wait "$program_pid" || status=$?
+  program_pid=
+  [ "$status" -eq 0 ] || { echo "brindlet ended with status $status" >&2; cat "$work/brindlet-$scene.log" >&2; exit 1; }
+
+  awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$clk_tck" -v ns="$((t1 - t0))" -v scene="$scene" \
+      -v load="$load_before" 'BEGIN {
+        s = ns / 1e9
+        printf "%-8s CPU %.2f %% of one core over %.1f s (Xvfb %.2f %%); load average before: %s\n",
+               scene, 100 * c / hz / s, s, 100 * x / hz / s, load
+      }'
+  printf '%-8s main tick: %s\n' "$scene" "$(tick_stats "$log" "$t0" "$t1")"
+}
+
+echo "brindlet: $brindlet, $seconds s per scene, display $DISPLAY, $(nproc) cores"
+measure attract
+measure game
