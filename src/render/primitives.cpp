@@ -1,68 +1,597 @@
 #include "render/primitives.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <vector>
+
+// The blend of a dot runs on vector units where the compiler can target x86
+// ones, the widest the processor has (chosen at run time); elsewhere one
+// byte at a time. All of them give the same bytes. BRINDLET_BLEND_LANES
+// (1, 2, 4 or 8; default 8) caps the width, to check the narrower ones on a
+// processor that has the wider.
+#ifndef BRINDLET_BLEND_LANES
+#define BRINDLET_BLEND_LANES 8
+#endif
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__)) && \
+    BRINDLET_BLEND_LANES >= 2
+// GCC 12 warns inside its own AVX-512 headers (an "undefined" vector it
+// starts from on purpose); the warning is about the header, not this file.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#define BRINDLET_SIMD_BLEND 1
+#else
+#define BRINDLET_SIMD_BLEND 0
+#endif
 
 namespace brindlet {
 namespace {
 
+constexpr double kRoundingShift = 6755399441055744.0;  // 1.5 * 2^52, as in RoundHalfEvenSmall
+
+// A colour ready for blending: Alpha within 0..256 and the channels within
+// 0..255, as reals.
+struct DotColour {
+  double alpha;
+  double red;
+  double green;
+  double blue;
+};
+
 inline double ClampChannel(std::int16_t value) { return static_cast<double>(std::clamp<std::int16_t>(value, 0, 255)); }
 
+inline DotColour Prepare(const DrawColour& colour) {
+  return {static_cast<double>(std::clamp<std::int16_t>(colour.Alpha, 0, 256)), ClampChannel(colour.Red),
+          ClampChannel(colour.Green), ClampChannel(colour.Blue)};
+}
+
+// The array a run of dots is blended into, with what the edge test and the
+// placement read, taken once: the dots' own writes cannot change them.
+struct Target {
+  double right;   // ImageWidth - 1
+  double bottom;  // ImageHeight - 1
+  std::int32_t imageHeight;
+  std::int32_t arrayWidth;
+  std::int32_t arrayHeight;
+  std::ptrdiff_t rowBytes;
+  std::uint8_t* data;
+};
+
+inline Target TargetOf(const Playfield& field, PixelArray& Pixels) {
+  return {static_cast<double>(field.ImageWidth - 1), static_cast<double>(field.ImageHeight - 1), field.ImageHeight,
+          Pixels.Width(), Pixels.Height(), Pixels.RowBytes(), Pixels.Data()};
+}
+
+// A dot to blend: its position and its green (the other channels and the
+// weight are shared by a run of dots).
+struct DotAt {
+  double x;
+  double y;
+  double green;
+};
+
+// Blends one dot into its block. Pixel (i, j) of the block, i and j in
+// -1..1, has q = 0.45 * ((i - ox)^2 + |j - oy|), capped at 1 (the column
+// term squared, the row term as its absolute value: not a distance), weight
+// w = (1 - q) * alpha / 256, and each of its bytes becomes
+// round(old * (1 - w) + colour * w), half to even. The array's row for j
+// lies j rows below the middle one, as the array runs bottom-up.
+//
+// The vector versions do the same IEEE operations in the same order on
+// several bytes at once, so every byte comes out identical: a pixel of
+// weight 0 gets its own bytes back (old * 1 + colour * 0), x / 256 and
+// x * 2^-8 are the same real number and round alike, and the three rows of
+// a block are distinct bytes, so reading them all before writing is safe.
+using BlendFunction = void (*)(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy, double alpha,
+                               double red, double green, double blue);
+
 inline std::uint8_t Blend(std::uint8_t old, double keep, double colourPart) {
-  // old * (1 - w) + colour * w, rounded half to even; within 0..255 because
-  // 0 <= w <= 1 and both inputs are within 0..255.
+  // Within 0..255 because 0 <= w <= 1 and both inputs are within 0..255.
   return static_cast<std::uint8_t>(RoundHalfEvenSmall(old * keep + colourPart));
 }
 
-}  // namespace
-
-void PlotSoftPoint(const Playfield& field, PixelArray& Pixels, double PosX, double PosY, const DrawColour& Colour) {
-  // Edge test against the playfield (strict; NaN fails every comparison).
-  if (!(PosX > 1 && PosX < field.ImageWidth - 1 && PosY > 1 && PosY < field.ImageHeight - 1)) return;
-
-  const double floorX = std::floor(PosX);
-  const double floorY = std::floor(PosY);
-  const auto column = static_cast<std::int32_t>(floorX);
-  const auto baseRow = field.ImageHeight - static_cast<std::int32_t>(floorY);
-  // The edge test keeps a dot inside an array of the playfield's size; an
-  // array smaller than the playfield must not be written past either.
-  if (column + 1 >= Pixels.Width() || baseRow + 1 > Pixels.Height() || baseRow - 1 < 0) return;
-
-  const double fx = PosX - RoundHalfEven(PosX);
-  const double fy = PosY - RoundHalfEven(PosY);
-  const double ox = fx > 0 ? fx - 0.5 : fx + 0.5;
-  const double oy = fy > 0 ? fy - 0.5 : fy + 0.5;
-
-  const double alpha = static_cast<double>(std::clamp<std::int16_t>(Colour.Alpha, 0, 256));
-  const double red = ClampChannel(Colour.Red);
-  const double green = ClampChannel(Colour.Green);
-  const double blue = ClampChannel(Colour.Blue);
-
-  // Column term squared, row term as its absolute value (not a distance).
-  double columnTerm[3];
-  double rowTerm[3];
-  for (int k = 0; k < 3; ++k) {
-    const double di = (k - 1) - ox;
-    columnTerm[k] = di * di;
-    rowTerm[k] = std::fabs((k - 1) - oy);
-  }
-
-  for (int i = 0; i < 3; ++i) {
-    std::uint8_t* pixel = Pixels.Data() + static_cast<std::size_t>(column + i - 1) * 3;
-    for (int j = 0; j < 3; ++j) {
-      double q = 0.45 * (columnTerm[i] + rowTerm[j]);
+[[maybe_unused]] void BlendScalar(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy, double alpha,
+                                  double red, double green, double blue) {
+  for (int i = -1; i <= 1; ++i) {
+    const double di = i - ox;
+    const double columnTerm = di * di;
+    for (int j = -1; j <= 1; ++j) {
+      double q = 0.45 * (columnTerm + std::fabs(j - oy));
       if (q > 1) q = 1;
       const double w = (1 - q) * alpha / 256;
+      if (w == 0) continue;
       const double keep = 1 - w;
-      // Row ImageHeight - (floor(PosY) + j): one row above the bottom-up
-      // position of screen row floor(PosY) + j.
-      const std::int32_t row = baseRow - (j - 1);
-      std::uint8_t* p = pixel + static_cast<std::size_t>(row) * static_cast<std::size_t>(Pixels.RowBytes());
+      std::uint8_t* const p = origin + (i + 1) * 3 - j * rowBytes;
       p[2] = Blend(p[2], keep, red * w);
       p[1] = Blend(p[1], keep, green * w);
       p[0] = Blend(p[0], keep, blue * w);
     }
   }
+}
+
+#if BRINDLET_SIMD_BLEND
+// Two lanes at a time (every x86-64 processor): each row of the block is 9
+// bytes (blue, green, red of three pixels), taken as four pairs and a single.
+void BlendSse2(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy, double alpha, double red,
+               double green, double blue) {
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d spread = _mm_set1_pd(0.45);
+  const __m128d weight = _mm_set1_pd(alpha);
+  const __m128d scale = _mm_set1_pd(1.0 / 256);
+  const __m128d shift = _mm_set1_pd(kRoundingShift);
+  const __m128d d01 = _mm_sub_pd(_mm_setr_pd(-1.0, 0.0), _mm_set1_pd(ox));
+  const __m128d columns01 = _mm_mul_pd(d01, d01);
+  const double d2 = 1.0 - ox;
+  const __m128d columns22 = _mm_set1_pd(d2 * d2);
+  // Colour pairs in the byte order of a row: B G | R B | G R | B G | R.
+  const __m128d blueGreen = _mm_setr_pd(blue, green);
+  const __m128d redBlue = _mm_setr_pd(red, blue);
+  const __m128d greenRed = _mm_setr_pd(green, red);
+  const __m128i zero = _mm_setzero_si128();
+
+  for (int j = -1; j <= 1; ++j) {
+    const __m128d rowPart = _mm_set1_pd(std::fabs(j - oy));
+    const __m128d q01 = _mm_min_pd(_mm_mul_pd(spread, _mm_add_pd(columns01, rowPart)), one);
+    const __m128d q22 = _mm_min_pd(_mm_mul_pd(spread, _mm_add_pd(columns22, rowPart)), one);
+    const __m128d w01 = _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(one, q01), weight), scale);  // w0 w1
+    const __m128d w22 = _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(one, q22), weight), scale);  // w2 w2
+    const __m128d w00 = _mm_unpacklo_pd(w01, w01);
+    const __m128d w11 = _mm_unpackhi_pd(w01, w01);
+
+    std::uint8_t* const p = origin - j * rowBytes;
+    const __m128i words = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    const __m128i low = _mm_unpacklo_epi16(words, zero);
+    const __m128i high = _mm_unpackhi_epi16(words, zero);
+    const __m128d old0 = _mm_cvtepi32_pd(low);
+    const __m128d old1 = _mm_cvtepi32_pd(_mm_srli_si128(low, 8));
+    const __m128d old2 = _mm_cvtepi32_pd(high);
+    const __m128d old3 = _mm_cvtepi32_pd(_mm_srli_si128(high, 8));
+    const __m128d old4 = _mm_set_sd(p[8]);
+
+#define BRINDLET_MIX(old, w, colour) \
+  _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(old, _mm_sub_pd(one, w)), _mm_mul_pd(colour, w)), shift), shift)
+    const __m128d new0 = BRINDLET_MIX(old0, w00, blueGreen);
+    const __m128d new1 = BRINDLET_MIX(old1, w01, redBlue);
+    const __m128d new2 = BRINDLET_MIX(old2, w11, greenRed);
+    const __m128d new3 = BRINDLET_MIX(old3, w22, blueGreen);
+    const __m128d new4 = BRINDLET_MIX(old4, w22, redBlue);
+#undef BRINDLET_MIX
+
+    const __m128i first = _mm_unpacklo_epi64(_mm_cvttpd_epi32(new0), _mm_cvttpd_epi32(new1));
+    const __m128i second = _mm_unpacklo_epi64(_mm_cvttpd_epi32(new2), _mm_cvttpd_epi32(new3));
+    const __m128i packed = _mm_packs_epi32(first, second);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(packed, packed));
+    p[8] = static_cast<std::uint8_t>(_mm_cvttsd_si32(new4));
+  }
+}
+
+// Four lanes at a time, on processors with AVX2: each row is bytes 0..3 and
+// 4..7, and the ninth byte of all three rows makes a seventh vector.
+#define BRINDLET_AVX2 __attribute__((target("avx2")))
+
+BRINDLET_AVX2 inline __m256d Avx2Weights(__m256d columns, __m256d rows, __m256d alpha) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d q = _mm256_min_pd(_mm256_mul_pd(_mm256_set1_pd(0.45), _mm256_add_pd(columns, rows)), one);
+  return _mm256_mul_pd(_mm256_mul_pd(_mm256_sub_pd(one, q), alpha), _mm256_set1_pd(1.0 / 256));
+}
+
+BRINDLET_AVX2 inline __m256d Avx2Mix(__m256d old, __m256d w, __m256d colour) {
+  const __m256d shift = _mm256_set1_pd(kRoundingShift);
+  const __m256d keep = _mm256_sub_pd(_mm256_set1_pd(1.0), w);
+  return _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(old, keep), _mm256_mul_pd(colour, w)), shift),
+                       shift);
+}
+
+BRINDLET_AVX2 inline __m256d Avx2Squares(__m256d offsets, __m256d o) {
+  const __m256d d = _mm256_sub_pd(offsets, o);
+  return _mm256_mul_pd(d, d);
+}
+
+// The seven weight vectors of a dot: bytes 0..3 and 4..7 of each row, then
+// the ninth byte of the three rows.
+struct Avx2DotWeights {
+  __m256d low[3];
+  __m256d high[3];
+  __m256d last;
+};
+
+BRINDLET_AVX2 inline Avx2DotWeights WeightsAvx2(double ox, double oy, double alpha) {
+  const __m256d weight = _mm256_set1_pd(alpha);
+  const __m256d oxs = _mm256_set1_pd(ox);
+  // Bytes 0..3 of a row are B G R of the left pixel and B of the middle one;
+  // bytes 4..7 are G R of the middle pixel and B G of the right one; byte 8
+  // is R of the right pixel.
+  const __m256d columnsLow = Avx2Squares(_mm256_setr_pd(-1.0, -1.0, -1.0, 0.0), oxs);
+  const __m256d columnsHigh = Avx2Squares(_mm256_setr_pd(0.0, 0.0, 1.0, 1.0), oxs);
+  const __m256d columnsLast = Avx2Squares(_mm256_set1_pd(1.0), oxs);
+  const __m256d rowsAll =
+      _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(_mm256_setr_pd(-1.0, 0.0, 1.0, 1.0), _mm256_set1_pd(oy)));
+  Avx2DotWeights weights;
+  for (int j = 0; j < 3; ++j) {
+    const __m256d rowPart = _mm256_set1_pd(std::fabs((j - 1) - oy));
+    weights.low[j] = Avx2Weights(columnsLow, rowPart, weight);
+    weights.high[j] = Avx2Weights(columnsHigh, rowPart, weight);
+  }
+  weights.last = Avx2Weights(columnsLast, rowsAll, weight);
+  return weights;
+}
+
+BRINDLET_AVX2 inline void MixAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Avx2DotWeights& weights,
+                                  double red, double green, double blue) {
+  const __m256d colourLow = _mm256_setr_pd(blue, green, red, blue);
+  const __m256d colourHigh = _mm256_setr_pd(green, red, blue, green);
+  std::uint8_t* const rows[3] = {origin + rowBytes, origin, origin - rowBytes};
+  const __m256d lastOld = _mm256_setr_pd(rows[0][8], rows[1][8], rows[2][8], 0.0);
+  for (int j = 0; j < 3; ++j) {
+    std::uint8_t* const p = rows[j];
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    const __m256d oldLow = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(bytes));
+    const __m256d oldHigh = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(bytes, 4)));
+    const __m256d newLow = Avx2Mix(oldLow, weights.low[j], colourLow);
+    const __m256d newHigh = Avx2Mix(oldHigh, weights.high[j], colourHigh);
+    const __m128i packed = _mm_packs_epi32(_mm256_cvttpd_epi32(newLow), _mm256_cvttpd_epi32(newHigh));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(packed, packed));
+  }
+  const __m256d lastNew = Avx2Mix(lastOld, weights.last, _mm256_set1_pd(red));
+  const __m128i last = _mm256_cvttpd_epi32(lastNew);
+  rows[0][8] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(last));
+  rows[1][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 1));
+  rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));
+}
+
+BRINDLET_AVX2 inline void BlendAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy,
+                                    double alpha, double red, double green, double blue) {
+  MixAvx2(origin, rowBytes, WeightsAvx2(ox, oy, alpha), red, green, blue);
+}
+
+// Eight lanes at a time, on processors with AVX-512: the nine weights are
+// computed once (eight in one vector, the ninth alone) and spread over the
+// lanes with a permutation; bytes 0..7 of each row make one vector, and the
+// ninth byte of all three rows a fourth. Rounding to the nearest integer,
+// half to even, is done by the conversion itself. The painter computes the
+// weights of a whole run of dots first and blends them afterwards, so that
+// the long chain from a position to its weights does not hold up the blends.
+#define BRINDLET_AVX512 __attribute__((target("avx512f,avx512vl")))
+
+// Weights of pixels (i, j) in the order (-1,-1) (0,-1) (1,-1) (-1,0) (0,0)
+// (1,0) (-1,1) (0,1), and of (1,1) alone.
+struct Avx512Weights {
+  __m512d w;
+  double last;
+};
+
+BRINDLET_AVX512 inline Avx512Weights WeightsAvx512(double ox, double oy, double alpha) {
+  const __m512d one = _mm512_set1_pd(1.0);
+  const __m512d di = _mm512_sub_pd(_mm512_setr_pd(-1.0, 0.0, 1.0, -1.0, 0.0, 1.0, -1.0, 0.0), _mm512_set1_pd(ox));
+  const __m512d dj = _mm512_sub_pd(_mm512_setr_pd(-1.0, -1.0, -1.0, 0.0, 0.0, 0.0, 1.0, 1.0), _mm512_set1_pd(oy));
+  const __m512d q = _mm512_min_pd(
+      _mm512_mul_pd(_mm512_set1_pd(0.45), _mm512_add_pd(_mm512_mul_pd(di, di), _mm512_abs_pd(dj))), one);
+  const __m512d w =
+      _mm512_mul_pd(_mm512_mul_pd(_mm512_sub_pd(one, q), _mm512_set1_pd(alpha)), _mm512_set1_pd(1.0 / 256));
+  const double dLast = 1.0 - ox;
+  // min(q, 1) without a branch: whether q passes 1 is as good as random.
+  const double qLast =
+      _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(0.45 * (dLast * dLast + std::fabs(1.0 - oy))), _mm_set_sd(1.0)));
+  return {w, (1 - qLast) * alpha / 256};
+}
+
+BRINDLET_AVX512 inline void MixAvx512(std::uint8_t* origin, std::ptrdiff_t rowBytes, __m512d w, double wLast,
+                                      double red, double green, double blue) {
+  const __m512d one = _mm512_set1_pd(1.0);
+  const __m512d wNinth = _mm512_set1_pd(wLast);
+  // Blue and red in their lanes, green (which changes from dot to dot) in lanes 1, 4 and 7.
+  const __m512d colour =
+      _mm512_mask_broadcastsd_pd(_mm512_setr_pd(blue, 0.0, red, blue, 0.0, red, blue, 0.0), 0x92, _mm_set_sd(green));
+  // Lane k of row j takes the weight of pixel (k / 3 - 1, j); 8 names the ninth.
+  const __m512i spreadRow[3] = {_mm512_setr_epi64(0, 0, 0, 1, 1, 1, 2, 2), _mm512_setr_epi64(3, 3, 3, 4, 4, 4, 5, 5),
+                                _mm512_setr_epi64(6, 6, 6, 7, 7, 7, 8, 8)};
+  std::uint8_t* const rows[3] = {origin + rowBytes, origin, origin - rowBytes};
+  const __m128i lastBytes = _mm_setr_epi32(rows[0][8], rows[1][8], rows[2][8], 0);
+  for (int j = 0; j < 3; ++j) {
+    std::uint8_t* const p = rows[j];
+    const __m512d old = _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    const __m512d wRow = _mm512_permutex2var_pd(w, spreadRow[j], wNinth);
+    const __m512d mixed = _mm512_add_pd(_mm512_mul_pd(old, _mm512_sub_pd(one, wRow)), _mm512_mul_pd(colour, wRow));
+    _mm256_mask_cvtepi32_storeu_epi8(p, 0xFF,
+                                     _mm512_cvt_roundpd_epi32(mixed, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+  }
+  const __m512d oldLast = _mm512_cvtepi32_pd(_mm256_zextsi128_si256(lastBytes));
+  const __m512d wEnd = _mm512_permutex2var_pd(w, _mm512_setr_epi64(2, 5, 8, 8, 8, 8, 8, 8), wNinth);
+  const __m512d mixedLast =
+      _mm512_add_pd(_mm512_mul_pd(oldLast, _mm512_sub_pd(one, wEnd)), _mm512_mul_pd(_mm512_set1_pd(red), wEnd));
+  const __m128i last =
+      _mm256_castsi256_si128(_mm512_cvt_roundpd_epi32(mixedLast, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+  rows[0][8] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(last));
+  rows[1][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 1));
+  rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));
+}
+
+BRINDLET_AVX512 inline void BlendAvx512(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy,
+                                        double alpha, double red, double green, double blue) {
+  const Avx512Weights weights = WeightsAvx512(ox, oy, alpha);
+  MixAvx512(origin, rowBytes, weights.w, weights.last, red, green, blue);
+}
+#endif
+
+// Dots are gathered in runs of at most this many before they are blended.
+constexpr int kRun = 256;
+
+// Half a pixel toward the centre of the dot's pixel: -0.5 for a positive
+// fraction, +0.5 otherwise, without a branch (the sign of a fraction is as
+// good as random from dot to dot). f - (-0.5) is exactly f + 0.5.
+inline double HalfToward(double fraction) {
+  const std::uint64_t notPositive = fraction > 0 ? 0 : 1;
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(0.5) | (notPositive << 63));
+}
+
+// Where dot (x, y) lands: the left pixel of its block's middle row and its
+// offsets from the pixel centre; false when the dot is dropped. First the
+// edge test (strict; NaN fails every comparison). Past it both coordinates
+// lie between 1 and 2^31, so their integer part is the truncation and the
+// shift-based rounding is exactly round-half-even; neither needs a call into
+// the maths library. The block's middle row is ImageHeight - floor(y): one
+// row above the bottom-up position of screen row floor(y).
+inline bool Place(const Target& t, double x, double y, std::uint8_t*& origin, double& ox, double& oy) {
+  if (!(x > 1 && x < t.right && y > 1 && y < t.bottom)) return false;
+  const auto column = static_cast<std::int32_t>(x);
+  const auto row = t.imageHeight - static_cast<std::int32_t>(y);
+  // The edge test keeps a dot inside an array of the playfield's size; an
+  // array smaller than the playfield must not be written past either.
+  if (column + 1 >= t.arrayWidth || row + 1 > t.arrayHeight || row - 1 < 0) return false;
+  const double fx = x - RoundHalfEvenSmall(x);
+  const double fy = y - RoundHalfEvenSmall(y);
+  ox = fx - HalfToward(fx);
+  oy = fy - HalfToward(fy);
+  origin = t.data + static_cast<std::ptrdiff_t>(row) * t.rowBytes + static_cast<std::ptrdiff_t>(column - 1) * 3;
+  return true;
+}
+
+// Blends a run of dots in order.
+template <BlendFunction kBlend>
+inline void PaintWith(const Target& target, const DotAt* dots, int count, const DotColour& colour) {
+  // Local copies: the bytes written below cannot be taken to change them.
+  const Target t = target;
+  const DotColour c = colour;
+  for (int k = 0; k < count; ++k) {
+    std::uint8_t* origin;
+    double ox;
+    double oy;
+    if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
+    kBlend(origin, t.rowBytes, ox, oy, c.alpha, c.red, dots[k].green, c.blue);
+  }
+}
+
+// One painter per blend, each compiled whole for its instruction set so
+// that the blend is inlined into the loop.
+using PaintFunction = void (*)(const Target& target, const DotAt* dots, int count, const DotColour& colour);
+
+[[maybe_unused]] __attribute__((flatten)) void PaintScalar(const Target& target, const DotAt* dots, int count,
+                                                           const DotColour& colour) {
+  PaintWith<BlendScalar>(target, dots, count, colour);
+}
+
+#if BRINDLET_SIMD_BLEND
+__attribute__((flatten)) void PaintSse2(const Target& target, const DotAt* dots, int count, const DotColour& colour) {
+  PaintWith<BlendSse2>(target, dots, count, colour);
+}
+
+// Long runs go in two passes over chunks of kChunk dots: placements and
+// weights first (while the block's rows are fetched), then the blends in
+// the dots' order, so that the long chain from a position to its weights
+// does not hold up the blends. Short runs (a soft point, a peg's ring) are
+// blended dot by dot straight away.
+constexpr int kChunk = 64;
+
+inline void Prefetch(const Target& t, const std::uint8_t* origin) {
+  for (const std::uint8_t* row : {origin + t.rowBytes, origin, origin - t.rowBytes}) {
+    _mm_prefetch(reinterpret_cast<const char*>(row), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(row + 8), _MM_HINT_T0);
+  }
+}
+
+BRINDLET_AVX2 __attribute__((noinline, flatten)) void PaintAvx2Chunked(const Target& target, const DotAt* dots,
+                                                                       int count, const DotColour& colour) {
+  const Target t = target;
+  const DotColour c = colour;
+  struct Placed {
+    Avx2DotWeights weights;
+    double green;
+    std::uint8_t* origin;
+  };
+  Placed placed[kChunk];
+  for (int start = 0; start < count; start += kChunk) {
+    const int end = std::min(count, start + kChunk);
+    int n = 0;
+    for (int k = start; k < end; ++k) {
+      std::uint8_t* origin;
+      double ox;
+      double oy;
+      if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
+      Prefetch(t, origin);
+      placed[n++] = {WeightsAvx2(ox, oy, c.alpha), dots[k].green, origin};
+    }
+    for (int k = 0; k < n; ++k) MixAvx2(placed[k].origin, t.rowBytes, placed[k].weights, c.red, placed[k].green, c.blue);
+  }
+}
+
+BRINDLET_AVX2 __attribute__((flatten)) void PaintAvx2(const Target& target, const DotAt* dots, int count,
+                                                      const DotColour& colour) {
+  if (count > kChunk / 2) {
+    PaintAvx2Chunked(target, dots, count, colour);
+    return;
+  }
+  PaintWith<BlendAvx2>(target, dots, count, colour);
+}
+
+BRINDLET_AVX512 __attribute__((noinline, flatten)) void PaintAvx512Chunked(const Target& target, const DotAt* dots,
+                                                                           int count, const DotColour& colour) {
+  const Target t = target;
+  const DotColour c = colour;
+  struct Placed {
+    __m512d w;
+    double wLast;
+    double green;
+    std::uint8_t* origin;
+  };
+  Placed placed[kChunk];
+  for (int start = 0; start < count; start += kChunk) {
+    const int end = std::min(count, start + kChunk);
+    int n = 0;
+    for (int k = start; k < end; ++k) {
+      std::uint8_t* origin;
+      double ox;
+      double oy;
+      if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
+      Prefetch(t, origin);
+      const Avx512Weights weights = WeightsAvx512(ox, oy, c.alpha);
+      placed[n++] = {weights.w, weights.last, dots[k].green, origin};
+    }
+    for (int k = 0; k < n; ++k) {
+      MixAvx512(placed[k].origin, t.rowBytes, placed[k].w, placed[k].wLast, c.red, placed[k].green, c.blue);
+    }
+  }
+}
+
+BRINDLET_AVX512 __attribute__((flatten)) void PaintAvx512(const Target& target, const DotAt* dots, int count,
+                                                          const DotColour& colour) {
+  if (count > kChunk / 2) {
+    PaintAvx512Chunked(target, dots, count, colour);
+    return;
+  }
+  PaintWith<BlendAvx512>(target, dots, count, colour);
+}
+
+PaintFunction ChoosePainter() {
+  __builtin_cpu_init();
+  if (BRINDLET_BLEND_LANES >= 8 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
+    return PaintAvx512;
+  }
+  if (BRINDLET_BLEND_LANES >= 4 && __builtin_cpu_supports("avx2")) return PaintAvx2;
+  return PaintSse2;
+}
+#else
+PaintFunction ChoosePainter() { return PaintScalar; }
+#endif
+
+PaintFunction Painter() {
+  static const PaintFunction paint = ChoosePainter();
+  return paint;
+}
+
+// Offsets of the dots of a ring from its centre, Radius * sin(...) on both
+// axes at every angle the ring visits, computed exactly as the ring computes
+// them. The pegs' rings have two fixed radii and are drawn hundreds of times
+// a frame, so a few recently used radii are kept and their sines computed
+// once.
+struct RingOffset {
+  double x;
+  double y;
+};
+
+class RingCache {
+ public:
+  // The offsets for `radius` (whose angular step is `step` > 0), or null for
+  // a ring too fine to keep.
+  const std::vector<RingOffset>* Offsets(double radius, double step) {
+    if (!(step >= 360.0 / kMaxDots)) return nullptr;
+    const auto key = std::bit_cast<std::uint64_t>(radius);
+    ++clock_;
+    Slot* slot = &slots_[0];
+    for (Slot& candidate : slots_) {
+      if (candidate.filled && candidate.key == key) {
+        candidate.used = clock_;
+        return &candidate.offsets;
+      }
+      if (candidate.used < slot->used) slot = &candidate;
+    }
+    slot->filled = true;
+    slot->key = key;
+    slot->used = clock_;
+    slot->offsets.clear();
+    for (double a = -1; a <= 359;) {
+      slot->offsets.push_back(
+          {radius * std::sin(-a * kDegreesToRadians), radius * std::sin((a + 90) * kDegreesToRadians)});
+      const double next = a + step;
+      if (next == a) break;
+      a = next;
+    }
+    return &slot->offsets;
+  }
+
+ private:
+  static constexpr int kMaxDots = 4096;
+  struct Slot {
+    bool filled = false;
+    std::uint64_t key = 0;
+    std::uint64_t used = 0;
+    std::vector<RingOffset> offsets;
+  };
+  Slot slots_[4];
+  std::uint64_t clock_ = 0;
+};
+
+// Green of beam dot k: round(|sin((head - k) / 100)| * 200), half to even.
+inline std::int16_t ShadeOf(double sine) {
+  const double shade = std::fabs(sine) * 200;
+  // Within 0..200 unless the sine is not a number.
+  return shade <= 200 ? static_cast<std::int16_t>(RoundHalfEvenSmall(shade)) : ToInt16(shade);
+}
+
+// The greens of a beam's dots, in order. Successive arguments of the sine
+// differ by 0.01, so the sine is carried from dot to dot by rotation and
+// taken afresh every kAnchorEvery dots. The rotated sine is within 1e-12 of
+// the sine of the dot's own argument; its green is used only when the shade
+// lies farther than kMargin (far more than that) from a rounding boundary,
+// where both round alike, and the sine itself is taken otherwise. So every
+// green equals round(|sin((head - k) / 100)| * 200) exactly.
+class BeamShades {
+ public:
+  explicit BeamShades(double head) : head_(head), tracked_(std::fabs(head) <= kTrackLimit) {}
+
+  std::int16_t Next(double k) {
+    if (!tracked_ || !(k <= kTrackLimit)) return ShadeOf(std::sin((head_ - k) / 100));
+    if (sinceAnchor_ == 0) {
+      const double x = (head_ - k) / 100;
+      sine_ = std::sin(x);
+      cosine_ = std::cos(x);
+      sinceAnchor_ = kAnchorEvery - 1;
+      return ShadeOf(sine_);
+    }
+    --sinceAnchor_;
+    // Rotate by -0.01: sin(x - d) = sin x cos d - cos x sin d.
+    const double sine = sine_ * kCosStep - cosine_ * kSinStep;
+    cosine_ = cosine_ * kCosStep + sine_ * kSinStep;
+    sine_ = sine;
+    const double shade = std::fabs(sine) * 200;
+    const double rounded = RoundHalfEvenSmall(shade);
+    if (std::fabs(shade - rounded) < 0.5 - kMargin) return static_cast<std::int16_t>(rounded);
+    return ShadeOf(std::sin((head_ - k) / 100));
+  }
+
+ private:
+  static constexpr int kAnchorEvery = 64;
+  // Arguments stay below 2e3, where their own rounding is below 1e-12.
+  static constexpr double kTrackLimit = 1e5;
+  static constexpr double kMargin = 1e-6;
+  static constexpr double kCosStep = 0.9999500004166653;  // cos(0.01)
+  static constexpr double kSinStep = 0.009999833334166664;  // sin(0.01)
+
+  double head_;
+  bool tracked_;
+  int sinceAnchor_ = 0;
+  double sine_ = 0;
+  double cosine_ = 1;
+};
+
+}  // namespace
+
+void PlotSoftPoint(const Playfield& field, PixelArray& Pixels, double PosX, double PosY, const DrawColour& Colour) {
+  const DotColour colour = Prepare(Colour);
+  const DotAt dot{PosX, PosY, colour.green};
+  Painter()(TargetOf(field, Pixels), &dot, 1, colour);
 }
 
 double CircleAngleStep(double Radius) { return 360 / (Radius * 6.28); }
@@ -75,14 +604,34 @@ void PlotCircle(const Playfield& field, EventPump& events, PixelArray& Pixels, d
   // A negative or undefined step draws nothing; a step too small to advance
   // the angle stops instead of spinning forever.
   if (!(step > 0)) return;
-  for (double a = -1; a <= 359;) {
-    const double x = CentreX - Radius * std::sin(-a * kDegreesToRadians) + 1;
-    const double y = CentreY - Radius * std::sin((a + 90) * kDegreesToRadians) + 1;
-    PlotSoftPoint(field, Pixels, x, y, Colour);
-    const double next = a + step;
-    if (next == a) break;
-    a = next;
+  const PaintFunction paint = Painter();
+  const Target target = TargetOf(field, Pixels);
+  const DotColour colour = Prepare(Colour);
+  DotAt dots[kRun];
+  int count = 0;
+  thread_local RingCache rings;
+  if (const std::vector<RingOffset>* offsets = rings.Offsets(Radius, step)) {
+    for (const RingOffset& offset : *offsets) {
+      dots[count++] = {CentreX - offset.x + 1, CentreY - offset.y + 1, colour.green};
+      if (count == kRun) {
+        paint(target, dots, count, colour);
+        count = 0;
+      }
+    }
+  } else {
+    for (double a = -1; a <= 359;) {
+      dots[count++] = {CentreX - Radius * std::sin(-a * kDegreesToRadians) + 1,
+                       CentreY - Radius * std::sin((a + 90) * kDegreesToRadians) + 1, colour.green};
+      if (count == kRun) {
+        paint(target, dots, count, colour);
+        count = 0;
+      }
+      const double next = a + step;
+      if (next == a) break;
+      a = next;
+    }
   }
+  paint(target, dots, count, colour);
 }
 
 void PlotBeam(const Playfield& field, EventPump& events, PixelArray& Pixels, double& StartX, double& StartY,
@@ -101,12 +650,23 @@ void PlotBeam(const Playfield& field, EventPump& events, PixelArray& Pixels, dou
   double px = StartX + p * sx;
   double py = StartY + p * sy;
   if (!std::isfinite(n)) return;
+  const PaintFunction paint = Painter();
+  const Target target = TargetOf(field, Pixels);
+  const DotColour colour = Prepare(Colour);
+  BeamShades shades(head);
+  DotAt dots[kRun];
+  int count = 0;
   for (double k = 1; k <= n; k += 1) {
     px = px + sx;
     py = py + sy;
-    Colour.Green = ToInt16(std::fabs(std::sin((head - k) / 100)) * 200);
-    PlotSoftPoint(field, Pixels, px, py, Colour);
+    Colour.Green = shades.Next(k);
+    dots[count++] = {px, py, ClampChannel(Colour.Green)};
+    if (count == kRun) {
+      paint(target, dots, count, colour);
+      count = 0;
+    }
   }
+  paint(target, dots, count, colour);
 }
 
 }  // namespace brindlet
