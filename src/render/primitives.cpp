@@ -168,8 +168,10 @@ void BlendSse2(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double 
   }
 }
 
-// Four lanes at a time, on processors with AVX2: each row is bytes 0..3 and
-// 4..7, and the ninth byte of all three rows makes a seventh vector.
+// Four lanes at a time, on processors with AVX2: the nine weights are
+// computed in two vectors and a single and spread over the lanes; each row
+// is bytes 0..3 and 4..7, and the ninth byte of all three rows makes a
+// seventh vector.
 #define BRINDLET_AVX2 __attribute__((target("avx2")))
 
 BRINDLET_AVX2 inline __m256d Avx2Weights(__m256d columns, __m256d rows, __m256d alpha) {
@@ -185,44 +187,54 @@ BRINDLET_AVX2 inline __m256d Avx2Mix(__m256d old, __m256d w, __m256d colour) {
                        shift);
 }
 
-BRINDLET_AVX2 inline __m256d Avx2Squares(__m256d offsets, __m256d o) {
-  const __m256d d = _mm256_sub_pd(offsets, o);
-  return _mm256_mul_pd(d, d);
-}
-
-// The seven weight vectors of a dot: bytes 0..3 and 4..7 of each row, then
-// the ninth byte of the three rows.
+// The nine weights of a dot: pixels (i, j) in the order (-1,-1) (0,-1)
+// (1,-1) (-1,0) in `first`, (0,0) (1,0) (-1,1) (0,1) in `second`, and (1,1)
+// alone; they are spread over the lanes of each row when blended.
 struct Avx2DotWeights {
-  __m256d low[3];
-  __m256d high[3];
-  __m256d last;
+  __m256d first;
+  __m256d second;
+  double last;
 };
+
+BRINDLET_AVX2 inline __m256d Avx2CellWeights(__m256d columns, __m256d rows, double ox, double oy, __m256d alpha) {
+  const __m256d di = _mm256_sub_pd(columns, _mm256_set1_pd(ox));
+  const __m256d dj = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(rows, _mm256_set1_pd(oy)));
+  return Avx2Weights(_mm256_mul_pd(di, di), dj, alpha);
+}
 
 BRINDLET_AVX2 inline Avx2DotWeights WeightsAvx2(double ox, double oy, double alpha) {
   const __m256d weight = _mm256_set1_pd(alpha);
-  const __m256d oxs = _mm256_set1_pd(ox);
-  // Bytes 0..3 of a row are B G R of the left pixel and B of the middle one;
-  // bytes 4..7 are G R of the middle pixel and B G of the right one; byte 8
-  // is R of the right pixel.
-  const __m256d columnsLow = Avx2Squares(_mm256_setr_pd(-1.0, -1.0, -1.0, 0.0), oxs);
-  const __m256d columnsHigh = Avx2Squares(_mm256_setr_pd(0.0, 0.0, 1.0, 1.0), oxs);
-  const __m256d columnsLast = Avx2Squares(_mm256_set1_pd(1.0), oxs);
-  const __m256d rowsAll =
-      _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(_mm256_setr_pd(-1.0, 0.0, 1.0, 1.0), _mm256_set1_pd(oy)));
-  Avx2DotWeights weights;
-  for (int j = 0; j < 3; ++j) {
-    const __m256d rowPart = _mm256_set1_pd(std::fabs((j - 1) - oy));
-    weights.low[j] = Avx2Weights(columnsLow, rowPart, weight);
-    weights.high[j] = Avx2Weights(columnsHigh, rowPart, weight);
-  }
-  weights.last = Avx2Weights(columnsLast, rowsAll, weight);
-  return weights;
+  const double dLast = 1.0 - ox;
+  // min(q, 1) without a branch: whether q passes 1 is as good as random.
+  const double qLast =
+      _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(0.45 * (dLast * dLast + std::fabs(1.0 - oy))), _mm_set_sd(1.0)));
+  return {Avx2CellWeights(_mm256_setr_pd(-1.0, 0.0, 1.0, -1.0), _mm256_setr_pd(-1.0, -1.0, -1.0, 0.0), ox, oy, weight),
+          Avx2CellWeights(_mm256_setr_pd(0.0, 1.0, -1.0, 0.0), _mm256_setr_pd(0.0, 0.0, 1.0, 1.0), ox, oy, weight),
+          (1 - qLast) * alpha / 256};
 }
 
 BRINDLET_AVX2 inline void MixAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Avx2DotWeights& weights,
                                   double red, double green, double blue) {
+  // Bytes 0..3 of a row are B G R of the left pixel and B of the middle one;
+  // bytes 4..7 are G R of the middle pixel and B G of the right one; byte 8
+  // is R of the right pixel.
   const __m256d colourLow = _mm256_setr_pd(blue, green, red, blue);
   const __m256d colourHigh = _mm256_setr_pd(green, red, blue, green);
+  const __m256d a = weights.first;
+  const __m256d b = weights.second;
+  const __m256d c = _mm256_set1_pd(weights.last);
+  const __m256d low[3] = {
+      _mm256_permute4x64_pd(a, 0x40),                                                       // a0 a0 a0 a1
+      _mm256_blend_pd(_mm256_permute4x64_pd(a, 0xFF), _mm256_permute4x64_pd(b, 0x00), 0x8),  // a3 a3 a3 b0
+      _mm256_permute4x64_pd(b, 0xEA)};                                                      // b2 b2 b2 b3
+  const __m256d high[3] = {
+      _mm256_permute4x64_pd(a, 0xA5),                                      // a1 a1 a2 a2
+      _mm256_permute4x64_pd(b, 0x50),                                      // b0 b0 b1 b1
+      _mm256_blend_pd(_mm256_permute4x64_pd(b, 0xFF), c, 0xC)};            // b3 b3 c c
+  const __m256d lastWeights =
+      _mm256_blend_pd(_mm256_blend_pd(_mm256_permute4x64_pd(a, 0xAA), _mm256_permute4x64_pd(b, 0x55), 0x2), c,
+                      0xC);  // a2 b1 c c
+
   std::uint8_t* const rows[3] = {origin + rowBytes, origin, origin - rowBytes};
   const __m256d lastOld = _mm256_setr_pd(rows[0][8], rows[1][8], rows[2][8], 0.0);
   for (int j = 0; j < 3; ++j) {
@@ -230,12 +242,12 @@ BRINDLET_AVX2 inline void MixAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes,
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
     const __m256d oldLow = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(bytes));
     const __m256d oldHigh = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(bytes, 4)));
-    const __m256d newLow = Avx2Mix(oldLow, weights.low[j], colourLow);
-    const __m256d newHigh = Avx2Mix(oldHigh, weights.high[j], colourHigh);
+    const __m256d newLow = Avx2Mix(oldLow, low[j], colourLow);
+    const __m256d newHigh = Avx2Mix(oldHigh, high[j], colourHigh);
     const __m128i packed = _mm_packs_epi32(_mm256_cvttpd_epi32(newLow), _mm256_cvttpd_epi32(newHigh));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(packed, packed));
   }
-  const __m256d lastNew = Avx2Mix(lastOld, weights.last, _mm256_set1_pd(red));
+  const __m256d lastNew = Avx2Mix(lastOld, lastWeights, _mm256_set1_pd(red));
   const __m128i last = _mm256_cvttpd_epi32(lastNew);
   rows[0][8] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(last));
   rows[1][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 1));
