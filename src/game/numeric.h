@@ -25,8 +25,22 @@ inline double RoundHalfEven(double value) { return std::nearbyint(value); }
 // outside the integer's range would be an overflow error that ends the program;
 // the game never produces one, and instead of crashing on a stray value the
 // conversion saturates at the range's ends (NaN becomes 0).
+// Fast round-half-even for values well inside +/-2^51, exact for the blend's
+// 0..255 results: adding and removing 1.5 * 2^52 leaves the value rounded in the
+// default rounding mode. Must not be compiled with value-changing float options.
+inline double RoundHalfEvenSmall(double value) {
+  constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
+  return (value + kShift) - kShift;
+}
+
 template <typename Int>
 Int RoundToInt(double value) {
+  // The common case, a value inside the range, without a call into the
+  // maths library (drawing converts thousands of values per frame).
+  if (value > static_cast<double>(std::numeric_limits<Int>::min()) &&
+      value < static_cast<double>(std::numeric_limits<Int>::max())) {
+    return static_cast<Int>(RoundHalfEvenSmall(value));
+  }
   if (std::isnan(value)) return 0;
   const double rounded = RoundHalfEven(value);
   if (rounded <= static_cast<double>(std::numeric_limits<Int>::min())) {
@@ -47,14 +61,6 @@ inline double IntPart(double value) { return std::floor(value); }
 // A 32-bit value stored into a 16-bit variable keeps its low 16 bits.
 constexpr std::int16_t Low16(std::int32_t value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) & 0xFFFFu));
-}
-
-// Fast round-half-even for values well inside +/-2^51, exact for the blend's
-// 0..255 results: adding and removing 1.5 * 2^52 leaves the value rounded in the
-// default rounding mode. Must not be compiled with value-changing float options.
-inline double RoundHalfEvenSmall(double value) {
-  constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52
-  return (value + kShift) - kShift;
 }
 
 }  // namespace brindlet

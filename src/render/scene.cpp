@@ -11,17 +11,6 @@
 #include "game/game.h"
 
 namespace brindlet {
-namespace {
-
-// ToInt16 without a call into the maths library for the values drawing
-// deals in (the same result: round half to even); anything outside the
-// 16-bit range, or not a number, goes the long way and saturates as before.
-inline std::int16_t ToInt16Fast(double value) {
-  return value > -32768.0 && value < 32767.0 ? static_cast<std::int16_t>(RoundHalfEvenSmall(value))
-                                             : ToInt16(value);
-}
-
-}  // namespace
 
 void Game::DrawLinks() {
   platform_->LetEventsRun();
@@ -82,7 +71,7 @@ void Game::DrawPegs() {
       const double jx = 2 * Rnd() - 1;
       const double jy = 2 * Rnd() - 1;
       DrawColour body = Pegs[i].Colour;
-      body.Alpha = ToInt16Fast(body.Alpha * 0.75 / (std::fabs(jx + jy) / 2 + 1));
+      body.Alpha = ToInt16(body.Alpha * 0.75 / (std::fabs(jx + jy) / 2 + 1));
       PlotSoftPoint(Field(), FrameImage, Pegs[i].X + jx, Pegs[i].Y + jy, body);
     }
     if (Pegs[i].Selected == kTrue) {
@@ -96,7 +85,7 @@ void Game::DrawPegs() {
     if (glow > 5) PlotCircle(Field(), *platform_, FrameImage, Pegs[i].X - 1, Pegs[i].Y - 1, 2.5, angleStep, ring);
     // Drawn for every peg, linked or not, so the random sequence does not
     // depend on the links.
-    ring.Alpha = ToInt16Fast(Rnd() * 64 + 128);
+    ring.Alpha = ToInt16(Rnd() * 64 + 128);
     if (Pegs[i].Linked == kTrue) {
       PlotCircle(Field(), *platform_, FrameImage, Pegs[i].X - 1, Pegs[i].Y - 1, 2.5, angleStep, ring);
       ring.Green = 100;
@@ -113,7 +102,7 @@ void Game::DrawSelectionRings(const std::int16_t& index) {
     DrawColour colour;
     colour.Red = colour.Blue = Pegs[index].Master == kTrue ? 255 : 0;
     colour.Green = 255;
-    colour.Alpha = ToInt16Fast(Rnd() * 128);
+    colour.Alpha = ToInt16(Rnd() * 128);
     const double x = Pegs[index].X - 3 + 3 * Rnd();
     const double y = Pegs[index].Y - 3 + 3 * Rnd();
     const double radius = 5 + 1.5 * Rnd();
