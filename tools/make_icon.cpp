@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "game/platform.h"
+#include "render/events.h"
 #include "render/pixel_array.h"
 #include "render/primitives.h"
 
@@ -27,31 +27,27 @@ QImage DrawIcon() {
   constexpr int kSize = 64;
   NoEvents events;
   PixelArray pixels(kSize, kSize);
-  Playfield field{kSize, kSize, 35};
+  const Field field{kSize, kSize};
   const DrawColour red{245, 30, 24, 250};
 
   // The beam first, so the pegs lie on top of it, as in the game.
-  double sx = 16;
-  double sy = 46;
-  DrawColour beam = red;
-  PlotBeam(field, events, pixels, sx, sy, 48, 18, beam, 40);
+  PlotBeam(pixels, field, events, 16, 46, 48, 18, red, 40, 35);
 
   const double pegs[2][2] = {{16, 46}, {48, 18}};
-  double step = 0;
   for (const auto& p : pegs) {
     // Soft body: a cluster of dots around the centre, like a peg's body.
     for (int dx = -2; dx <= 2; ++dx) {
       for (int dy = -2; dy <= 2; ++dy) {
         DrawColour body = red;
         body.Alpha = static_cast<std::int16_t>(200 - 25 * (std::abs(dx) + std::abs(dy)));
-        PlotSoftPoint(field, pixels, p[0] + dx * 0.7, p[1] + dy * 0.7, body);
+        PlotSoftPoint(pixels, field, p[0] + dx * 0.7, p[1] + dy * 0.7, body);
       }
     }
     DrawColour ring = red;
     ring.Alpha = 170;
-    PlotCircle(field, events, pixels, p[0] - 1, p[1] - 1, 5.5, step, ring);
+    PlotCircle(pixels, field, events, p[0] - 1, p[1] - 1, 5.5, ring);
     ring.Alpha = 90;
-    PlotCircle(field, events, pixels, p[0] - 1, p[1] - 1, 8.0, step, ring);
+    PlotCircle(pixels, field, events, p[0] - 1, p[1] - 1, 8.0, ring);
   }
 
   // Dots land one array row higher than the bottom-up layout (row

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "game/game.h"
+#include "game/procedures.h"
 
 namespace brindlet {
 namespace {
@@ -16,7 +16,7 @@ std::string WholeNumber(double value) {
   return buffer;
 }
 
-const char* BoolWord(std::int16_t value) { return value != 0 ? "True" : "False"; }
+const char* BoolWord(bool value) { return value ? "True" : "False"; }
 
 }  // namespace
 
@@ -42,17 +42,6 @@ std::string PegDetails(double distance, int index, const Peg& peg) {
   text += "Link Target: " + std::to_string(peg.LinkTarget) + "\r\n";
   text += "Linkeffect Timer: " + WholeNumber(peg.LinkEffectTimer) + "\r";
   return text;
-}
-
-void Game::DebugTick() {
-  platform_->LetEventsRun();
-  if (!platform_->IsWindowVisible(Window::Debug)) return;
-  if (auto caption = StateCaption(gState)) platform_->SetDebugStateCaption(*caption);
-  std::string text;
-  double distance = 0;
-  const int k = NearestPeg(MousePosX + kCursorOffset, MousePosY + kCursorOffset, distance);
-  if (distance < 30.0 && PegTable::InTable(k)) text = PegDetails(distance, k, Pegs[k]);
-  platform_->SetDebugPegText(text);
 }
 
 }  // namespace brindlet

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/game.h"
+#include <vector>
+
+#include "game/procedures.h"
 
 namespace brindlet {
 namespace {
@@ -30,51 +32,57 @@ bool Usable(double v) { return std::isfinite(v) && std::fabs(v) <= kMaxCoordinat
 
 }  // namespace
 
-std::int16_t Game::CheckLinkPath(std::int16_t a) {
-  platform_->LetEventsRun();
+bool CheckLinkPath(Board& board, EventPump& events, int a) {
+  events.LetEventsRun();
   // Events have run: the link may have been withdrawn or re-created since
   // it was committed. With no link left to walk there is nothing to refuse.
-  if (!IsPegIndex(a)) return 1;
-  const std::int16_t b = Pegs[a].LinkTarget;
-  if (!PegTable::InTable(b)) return 1;
+  if (!board.IsPeg(a)) return true;
+  PegTable& pegs = board.Pegs;
+  const std::int16_t b = pegs[a].LinkTarget;
+  if (!PegTable::InTable(b)) return true;
 
-  const double ax = Pegs[a].X;
-  const double ay = Pegs[a].Y;
-  const double dx = Pegs[b].X - ax;
-  const double dy = Pegs[b].Y - ay;
+  const double ax = pegs[a].X;
+  const double ay = pegs[a].Y;
+  const double dx = pegs[b].X - ax;
+  const double dy = pegs[b].Y - ay;
   double L = std::sqrt(dx * dx + dy * dy);
-  if (!Usable(ax) || !Usable(ay) || !Usable(Pegs[b].X) || !Usable(Pegs[b].Y) || !(L <= kMaxWalk)) return 1;
+  if (!Usable(ax) || !Usable(ay) || !Usable(pegs[b].X) || !Usable(pegs[b].Y) || !(L <= kMaxWalk)) return true;
   const bool degenerate = L == 0;
   if (degenerate) L = 1.0;
   const double ux = dx / L;
   const double uy = dy / L;
 
-  walk_x_.clear();
-  walk_y_.clear();
+  // The walk points, kept between checks so that a check allocates nothing.
+  // A check lets events run only before it starts walking, so a check run
+  // from those events is over before this one fills them.
+  thread_local std::vector<double> walkX;
+  thread_local std::vector<double> walkY;
+  walkX.clear();
+  walkY.clear();
   double wx = ax;
   double wy = ay;
   for (double s = 1.0; s <= L; s += 1.0) {
     wx = wx + ux;
     wy = wy + uy;
-    walk_x_.push_back(wx);
-    walk_y_.push_back(wy);
+    walkX.push_back(wx);
+    walkY.push_back(wy);
   }
-  const auto count = static_cast<std::int64_t>(walk_x_.size());
-  if (count == 0) return 1;
+  const auto count = static_cast<std::int64_t>(walkX.size());
+  if (count == 0) return true;
   // A walk of a few points (or one at peg a for a link of length 0) is
   // compared with every sample directly.
   const bool searchByProjection = !degenerate && count > 4;
   const double reach = kNear + kSlack;
 
   bool near = false;
-  const int total = std::clamp<int>(PegTotal, 0, PegTable::kCapacity);
+  const int total = board.Total();
   for (int i = 1; i <= total && !near; ++i) {
     if (i == a) continue;
-    const Peg& source = Pegs[i];
-    if (source.Linked != kTrue || source.Master != kTrue) continue;
+    const Peg& source = pegs[i];
+    if (!source.Linked || !source.Master) continue;
     const std::int16_t t = source.LinkTarget;
     if (!PegTable::InTable(t)) continue;
-    const Peg& target = Pegs[t];
+    const Peg& target = pegs[t];
     if (!Usable(source.X) || !Usable(source.Y) || !Usable(target.X) || !Usable(target.Y)) continue;
 
     const double ex = target.X - source.X;
@@ -114,7 +122,7 @@ std::int16_t Game::CheckLinkPath(std::int16_t a) {
         last = std::min<std::int64_t>(count - 1, static_cast<std::int64_t>(std::floor(along + reach)) - 1);
       }
       for (std::int64_t s = first; s <= last; ++s) {
-        if (std::fabs(sx - walk_x_[static_cast<std::size_t>(s)]) + std::fabs(sy - walk_y_[static_cast<std::size_t>(s)]) <
+        if (std::fabs(sx - walkX[static_cast<std::size_t>(s)]) + std::fabs(sy - walkY[static_cast<std::size_t>(s)]) <
             kNear) {
           near = true;
           break;
@@ -124,12 +132,12 @@ std::int16_t Game::CheckLinkPath(std::int16_t a) {
     }
   }
 
-  if (!near) return 1;
-  Pegs[a].Colour.Red = kRefusalColour.Red;
-  Pegs[a].Colour.Green = kRefusalColour.Green;
-  Pegs[a].Colour.Blue = kRefusalColour.Blue;
-  Pegs[b].Colour = Pegs[a].Colour;
-  return 0;
+  if (!near) return true;
+  pegs[a].Colour.Red = kRefusalColour.Red;
+  pegs[a].Colour.Green = kRefusalColour.Green;
+  pegs[a].Colour.Blue = kRefusalColour.Blue;
+  pegs[b].Colour = pegs[a].Colour;
+  return false;
 }
 
 }  // namespace brindlet

@@ -1,7 +1,6 @@
-#include <algorithm>
 #include <cmath>
 
-#include "game/game.h"
+#include "game/procedures.h"
 
 namespace brindlet {
 namespace {
@@ -17,38 +16,37 @@ inline void EaseAxis(double& position, double target, double& velocity) {
 
 }  // namespace
 
-void Game::MovePegs() {
-  platform_->LetEventsRun();
-  if (PegTotal < 1) return;
-  const int total = std::min<int>(PegTotal, PegTable::kCapacity);
+void MovePegs(Board& board, const Context& context) {
+  context.events.LetEventsRun();
+  const int total = board.Total();
   for (int i = 1; i <= total; ++i) {
-    Peg& peg = Pegs[i];
+    Peg& peg = board.Pegs[i];
     EaseAxis(peg.X, peg.TargetX, peg.VelocityX);
     EaseAxis(peg.Y, peg.TargetY, peg.VelocityY);
   }
 }
 
-void Game::RandomizePegs() {
-  platform_->LetEventsRun();
-  const int total = std::clamp<int>(PegTotal, 0, PegTable::kCapacity);
+void RandomizePegs(Board& board, const Context& context) {
+  context.events.LetEventsRun();
+  const int total = board.Total();
   for (int i = 1; i <= total; ++i) {
-    Peg& peg = Pegs[i];
-    peg.TargetX = Rnd() * ImageWidth - 10 + 10.25;
-    peg.TargetY = Rnd() * ImageHeight - 10 + 10.25;
+    Peg& peg = board.Pegs[i];
+    peg.TargetX = context.random.Next() * context.field.width - 10 + 10.25;
+    peg.TargetY = context.random.Next() * context.field.height - 10 + 10.25;
   }
 }
 
-void Game::ShakePegsInit() { ShakeAmplitude = kShakeStart; }
+void ShakePegsInit(Board& board) { board.ShakeAmplitude = kShakeStart; }
 
-void Game::ShakePegs() {
-  const double a = ShakeAmplitude * 0.9;
-  const int total = std::clamp<int>(PegTotal, 0, PegTable::kCapacity);
+void ShakePegs(Board& board, const Context& context) {
+  const double a = board.ShakeAmplitude * 0.9;
+  const int total = board.Total();
   for (int i = 1; i <= total; ++i) {
-    Peg& peg = Pegs[i];
-    peg.X = peg.X + (Rnd() * a - a / 2);
-    peg.Y = peg.Y + (Rnd() * a - a / 2);
+    Peg& peg = board.Pegs[i];
+    peg.X = peg.X + (context.random.Next() * a - a / 2);
+    peg.Y = peg.Y + (context.random.Next() * a - a / 2);
   }
-  if (a > 0) ShakeAmplitude = a;
+  if (a > 0) board.ShakeAmplitude = a;
 }
 
 }  // namespace brindlet

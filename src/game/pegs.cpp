@@ -1,54 +1,57 @@
-#include <algorithm>
-
-#include "game/game.h"
+#include "game/procedures.h"
+#include "render/numeric.h"
 
 namespace brindlet {
 
-void Game::SeedGame() {
-  const int total = std::clamp<int>(PegTotal, 0, PegTable::kCapacity);
+void SeedGame(Board& board, const Context& context) {
+  const Field field = context.field;
+  RandomSource& random = context.random;
+  const int total = board.Total();
   for (int i = 1; i <= total; ++i) {
-    Peg& peg = Pegs[i];
-    peg.X = Rnd() * (ImageWidth - 100) + 50;
-    peg.Y = Rnd() * (ImageHeight - 100) + 50;
+    Peg& peg = board.Pegs[i];
+    peg.X = random.Next() * (field.width - 100) + 50;
+    peg.Y = random.Next() * (field.height - 100) + 50;
     peg.TargetX = peg.X;
     peg.TargetY = peg.Y;
-    peg.Kind = ToInt16(Rnd());
+    peg.Kind = ToInt16(random.Next());
     peg.Colour = DrawColour{50, 50, 50, 250};
-    if (Rnd() > 0.8) peg.Linked = kTrue;
-    peg.LinkTarget = ToInt16(Rnd() * total);
+    if (random.Next() > 0.8) peg.Linked = true;
+    peg.LinkTarget = ToInt16(random.Next() * total);
     if (peg.LinkTarget == 0) peg.LinkTarget = 1;
-    if (Rnd() != 0) {
-      peg.Master = kTrue;
-      Pegs[peg.LinkTarget].Master = kFalse;
+    if (random.Next() != 0) {
+      peg.Master = true;
+      board.Pegs[peg.LinkTarget].Master = false;
     }
-    peg.Selected = kFalse;
+    peg.Selected = false;
   }
 }
 
-void Game::InitGame() {
-  gState = GameState::Init;
-  PegCount = 0;
+void InitGame(Board& board) {
+  board.gState = GameState::Init;
+  board.PegCount = 0;
 }
 
-void Game::InitPeg(std::int16_t& index) {
+void InitPeg(Board& board, const Context& context, int index) {
   if (!PegTable::InTable(index)) return;
-  Peg& peg = Pegs[index];
-  peg.TargetX = Rnd() * (ImageWidth - 100) + 50;
-  peg.TargetY = Rnd() * (ImageHeight - 100) + 50;
-  peg.Kind = ToInt16(Rnd());
-  peg.Colour.Red = ToInt16(Rnd() * 55);
-  peg.Colour.Green = ToInt16(Rnd() * 55);
-  peg.Colour.Blue = ToInt16(Rnd() * 55);
-  peg.Colour.Alpha = ToInt16(Rnd() * 25 + 230);
+  const Field field = context.field;
+  RandomSource& random = context.random;
+  Peg& peg = board.Pegs[index];
+  peg.TargetX = random.Next() * (field.width - 100) + 50;
+  peg.TargetY = random.Next() * (field.height - 100) + 50;
+  peg.Kind = ToInt16(random.Next());
+  peg.Colour.Red = ToInt16(random.Next() * 55);
+  peg.Colour.Green = ToInt16(random.Next() * 55);
+  peg.Colour.Blue = ToInt16(random.Next() * 55);
+  peg.Colour.Alpha = ToInt16(random.Next() * 25 + 230);
   if (peg.Kind == 0) {
-    peg.Colour.Red = ToInt16(Rnd() * 55 + 200);
+    peg.Colour.Red = ToInt16(random.Next() * 55 + 200);
   } else if (peg.Kind == 1) {
-    peg.Colour.Blue = ToInt16(Rnd() * 55 + 200);
+    peg.Colour.Blue = ToInt16(random.Next() * 55 + 200);
   }
-  peg.Linked = kFalse;
+  peg.Linked = false;
   peg.LinkTarget = 0;
-  peg.Master = kFalse;
-  peg.Selected = kFalse;
+  peg.Master = false;
+  peg.Selected = false;
 }
 
 }  // namespace brindlet

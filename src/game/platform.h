@@ -1,68 +1,82 @@
-// What the window system does for the game, as seen from the game.
-//
-// The game and its renderer never talk to a toolkit directly. Everything they
-// need from the desktop (letting pending events run, the cursor, the picture
-// surfaces, windows, timers and ending the program) comes through these
-// interfaces; the Qt front end implements them for the real program and the
-// tests implement them with fakes.
+// What the game asks of the window system, split by role. The Qt front end
+// (ui/) implements these for the real program; the headless platform
+// (headless/) implements them in memory for tests, benchmarks and fuzzing.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
+#include "render/events.h"
+#include "render/surface.h"
+
 namespace brindlet {
 
-class PictureSurface;
+// The size of the hidden background surface the window is designed with:
+// 15390 x 11550 twips at 15 twips per pixel.
+inline constexpr std::int32_t kBackgroundWidth = 15390 / 15;
+inline constexpr std::int32_t kBackgroundHeight = 11550 / 15;
 
-// "Let pending window events run": timer ticks, clicks and paints already
-// queued are handled before the caller goes on. Every procedure that yields
-// calls this first, so a test can run a click or a tick in the middle of one.
-class EventPump {
- public:
-  virtual ~EventPump() = default;
-  virtual void LetEventsRun() = 0;
-};
-
-struct ScreenPoint {
+struct CursorPoint {
   std::int32_t x = 0;
   std::int32_t y = 0;
 };
 
-// Window handles as the cursor helpers take them; 0 names no window.
-using WindowHandle = std::int32_t;
+// Events and the cursor.
+class Input : public EventPump {
+ public:
+  // The cursor in playfield coordinates: (0, 0) is the top-left image pixel.
+  virtual CursorPoint PlayfieldCursor() = 0;
+};
+
+// The two picture surfaces: the hidden one the background is read from, and
+// the playfield every frame is presented on.
+class Video {
+ public:
+  virtual ~Video() = default;
+  virtual PictureSurface& Background() = 0;
+  virtual PictureSurface& Playfield() = 0;
+  // Size the playfield to the image (its border added around it) and the
+  // main window to fit; hide the background surface for good.
+  virtual void SizePlayfield(std::int32_t imageWidth, std::int32_t imageHeight) = 0;
+  virtual void HideBackground() = 0;
+};
 
 enum class Window { Main, Debug, Controls };
+
+class Windows {
+ public:
+  virtual ~Windows() = default;
+  virtual bool IsVisible(Window window) = 0;
+  // Show modeless, without an owner window.
+  virtual void Show(Window window) = 0;
+  virtual void Hide(Window window) = 0;
+  virtual void Close(Window window) = 0;
+  virtual void EndProgram() = 0;
+};
+
 enum class Timer { Display, MainLoop, Debug, Effects };
 
-class Platform : public EventPump {
+class Timers {
  public:
-  // Cursor position in screen coordinates.
-  virtual ScreenPoint CursorPos() = 0;
-  // A screen point converted to the client coordinates of a window.
-  virtual ScreenPoint ScreenToClient(WindowHandle window, ScreenPoint point) = 0;
-  // Handle of the playfield surface, for the cursor helpers.
-  virtual WindowHandle PicOutputHandle() = 0;
+  virtual ~Timers() = default;
+  virtual void SetEnabled(Timer timer, bool enabled) = 0;
+};
 
-  // The hidden background surface and the playfield surface.
-  virtual PictureSurface& PicBG() = 0;
-  virtual PictureSurface& PicOutput() = 0;
-  // Size the playfield to the image plus its one-pixel border on each side,
-  // and the main window to fit it.
-  virtual void SizePlayfield(std::int32_t imageWidth, std::int32_t imageHeight) = 0;
-  virtual void HidePicBG() = 0;
+// The debug window's read-out.
+class DebugView {
+ public:
+  virtual ~DebugView() = default;
+  virtual void ShowState(std::string_view caption) = 0;
+  virtual void ShowPegDetails(std::string_view text) = 0;
+};
 
-  virtual bool IsWindowVisible(Window window) = 0;
-  // Show modeless, without an owner window.
-  virtual void ShowWindow(Window window) = 0;
-  virtual void HideWindow(Window window) = 0;
-  virtual void CloseWindow(Window window) = 0;
-
-  virtual void SetTimerEnabled(Timer timer, bool enabled) = 0;
-  virtual void EndProgram() = 0;
-
-  // The debug window's state line and peg read-out.
-  virtual void SetDebugStateCaption(std::string_view caption) = 0;
-  virtual void SetDebugPegText(std::string_view text) = 0;
+// The roles a game is started with.
+struct Platform {
+  Input& input;
+  Video& video;
+  Windows& windows;
+  Timers& timers;
+  DebugView& debug;
 };
 
 }  // namespace brindlet

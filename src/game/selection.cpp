@@ -1,27 +1,43 @@
-#include <algorithm>
+// Selection and linking: the click handler and the nearest-peg search.
 #include <cmath>
 
 #include "game/game.h"
 
 namespace brindlet {
 
+Nearest NearestPeg(const Board& board, EventPump& events, double x, double y) {
+  events.LetEventsRun();
+  Nearest nearest;
+  const int total = board.Total();
+  for (int i = 1; i <= total; ++i) {
+    const double dx = board.Pegs[i].X - x;
+    const double dy = board.Pegs[i].Y - y;
+    const double d = std::sqrt(dx * dx + dy * dy);
+    if (d < nearest.distance) nearest = {i, d};
+  }
+  return nearest;
+}
+
 void Game::Click() {
-  platform_->LetEventsRun();
-  if (gState == GameState::Startup) {
+  platform_.input.LetEventsRun();
+  if (board_.gState == GameState::Startup) {
     // The first click only starts the game.
-    gState = GameState::Init;
+    board_.gState = GameState::Init;
     return;
   }
-  if (MousePosX < kCornerSize && MousePosY < kCornerSize) ToggleDebugWindow();
+  if (board_.MousePosX < kCornerSize && board_.MousePosY < kCornerSize) ToggleDebugWindow();
 
-  double distance = 0;
-  const int k = NearestPeg(MousePosX + kCursorOffset, MousePosY + kCursorOffset, distance);
-  const bool hit = distance < kPickRadius && k >= 1 && PegTable::InTable(k);
-  const bool unlinked = hit && Pegs[k].Linked == kFalse;
-  const bool sameKind = hit && PegTable::InTable(FirstPeg) && Pegs[k].Kind == Pegs[FirstPeg].Kind;
+  const Nearest nearest =
+      NearestPeg(board_, platform_.input, board_.MousePosX + kCursorOffset, board_.MousePosY + kCursorOffset);
+  const int k = nearest.index;
+  PegTable& pegs = board_.Pegs;
+  const bool hit = nearest.distance < kPickRadius && PegTable::InTable(k);
+  const bool unlinked = hit && !pegs[k].Linked;
+  const bool sameKind = hit && PegTable::InTable(board_.FirstPeg) && pegs[k].Kind == pegs[board_.FirstPeg].Kind;
+  const auto other = [&] { return unlinked && sameKind && k != board_.FirstPeg; };
 
   // The state is read afresh: events may have run during the search.
-  switch (gState) {
+  switch (board_.gState) {
     case GameState::Init:
       if (!hit) ClearSelection();
       break;
@@ -29,27 +45,27 @@ void Game::Click() {
       if (!hit) {
         ClearSelection();
       } else if (unlinked) {
-        FirstPeg = static_cast<std::int16_t>(k);
-        Pegs[k].Selected = kTrue;
-        gState = GameState::FirstSelected;
+        board_.FirstPeg = static_cast<std::int16_t>(k);
+        pegs[k].Selected = true;
+        board_.gState = GameState::FirstSelected;
       }
       break;
     case GameState::FirstSelected:
       if (!hit) {
         ClearSelection();
-      } else if (unlinked && sameKind && k != FirstPeg) {
-        SecondPeg = static_cast<std::int16_t>(k);
-        Pegs[k].Selected = kTrue;
-        gState = GameState::SecondSelected;
+      } else if (other()) {
+        board_.SecondPeg = static_cast<std::int16_t>(k);
+        pegs[k].Selected = true;
+        board_.gState = GameState::SecondSelected;
       }
       break;
     case GameState::SecondSelected:
-      if (!hit || k == SecondPeg) {
+      if (!hit || k == board_.SecondPeg) {
         Confirm();
-      } else if (unlinked && sameKind && k != FirstPeg) {
-        if (PegTable::InTable(SecondPeg)) Pegs[SecondPeg].Selected = kFalse;
-        SecondPeg = static_cast<std::int16_t>(k);
-        Pegs[k].Selected = kTrue;
+      } else if (other()) {
+        if (PegTable::InTable(board_.SecondPeg)) pegs[board_.SecondPeg].Selected = false;
+        board_.SecondPeg = static_cast<std::int16_t>(k);
+        pegs[k].Selected = true;
       }
       break;
     case GameState::Startup:
@@ -57,78 +73,58 @@ void Game::Click() {
       break;
   }
 
-  if (gState != GameState::CheckingLink) return;
+  if (board_.gState == GameState::CheckingLink) CommitAndCheckLink();
+}
 
-  // Commit the confirmed pair as a link, then test it.
-  const std::int16_t a = FirstPeg;
-  const std::int16_t b = SecondPeg;
+void Game::DoubleClick() { Click(); }
+
+// The confirmed pair becomes a link, which is then checked.
+void Game::CommitAndCheckLink() {
+  const std::int16_t a = board_.FirstPeg;
+  const std::int16_t b = board_.SecondPeg;
   if (!PegTable::InTable(a) || !PegTable::InTable(b)) {
-    gState = GameState::Idle;
+    board_.gState = GameState::Idle;
     return;
   }
-  Pegs[a].Master = kTrue;
-  Pegs[b].Master = kFalse;
-  Pegs[a].LinkTarget = b;
-  Pegs[a].Selected = kFalse;
-  Pegs[b].Selected = kFalse;
-  Pegs[a].Linked = kTrue;
-  Pegs[b].Linked = kTrue;
-  gState = GameState::Idle;  // the link is complete and the game Idle while it is checked
+  PegTable& pegs = board_.Pegs;
+  pegs[a].Master = true;
+  pegs[b].Master = false;
+  pegs[a].LinkTarget = b;
+  pegs[a].Selected = false;
+  pegs[b].Selected = false;
+  pegs[a].Linked = true;
+  pegs[b].Linked = true;
+  board_.gState = GameState::Idle;  // the link is complete and the game Idle while it is checked
 
-  if (CheckLinkPath(a) != 0) return;
+  if (CheckLinkPath(board_, platform_.input, a)) return;
 
   // Refused: withdraw the pair. The check lets events run, so a click during
   // it may already have moved the selection on; the pair undone is the one
   // committed here, and only while it still stands as committed. The state
   // is Idle since the commit unless such a click changed it, and is left so.
-  if (Pegs[a].Linked == kTrue && Pegs[a].Master == kTrue && Pegs[a].LinkTarget == b) {
-    Pegs[a].Selected = kFalse;
-    Pegs[b].Selected = kFalse;
-    Pegs[a].Linked = kFalse;
-    Pegs[b].Linked = kFalse;
+  if (pegs[a].Linked && pegs[a].Master && pegs[a].LinkTarget == b) {
+    pegs[a].Selected = false;
+    pegs[b].Selected = false;
+    pegs[a].Linked = false;
+    pegs[b].Linked = false;
   }
 }
 
-void Game::DoubleClick() { Click(); }
-
 void Game::ClearSelection() {
-  gState = GameState::Idle;
-  if (PegTable::InTable(FirstPeg)) Pegs[FirstPeg].Selected = kFalse;
-  if (PegTable::InTable(SecondPeg)) Pegs[SecondPeg].Selected = kFalse;
+  board_.gState = GameState::Idle;
+  if (PegTable::InTable(board_.FirstPeg)) board_.Pegs[board_.FirstPeg].Selected = false;
+  if (PegTable::InTable(board_.SecondPeg)) board_.Pegs[board_.SecondPeg].Selected = false;
 }
 
 void Game::Confirm() {
-  if (PegTable::InTable(SecondPeg)) Pegs[SecondPeg].Selected = kFalse;
-  if (PegTable::InTable(FirstPeg)) Pegs[FirstPeg].Selected = kFalse;
-  if (PegTable::InTable(FirstPeg)) Pegs[FirstPeg].Linked = kTrue;
-  if (PegTable::InTable(SecondPeg)) Pegs[SecondPeg].Linked = kTrue;
-  gState = GameState::CheckingLink;
-}
-
-int Game::NearestPeg(double x, double y, double& distance) {
-  platform_->LetEventsRun();
-  double best = kNoPegDistance;
-  int index = kNoPeg;
-  const int total = std::clamp<int>(PegTotal, 0, PegTable::kCapacity);
-  for (int i = 1; i <= total; ++i) {
-    const double dx = Pegs[i].X - x;
-    const double dy = Pegs[i].Y - y;
-    const double d = std::sqrt(dx * dx + dy * dy);
-    if (d < best) {
-      best = d;
-      index = i;
-    }
-  }
-  distance = best;
-  return index;
-}
-
-void Game::ToggleDebugWindow() {
-  if (platform_->IsWindowVisible(Window::Debug)) {
-    platform_->HideWindow(Window::Debug);
-  } else {
-    platform_->ShowWindow(Window::Debug);
-  }
+  PegTable& pegs = board_.Pegs;
+  const int first = board_.FirstPeg;
+  const int second = board_.SecondPeg;
+  if (PegTable::InTable(second)) pegs[second].Selected = false;
+  if (PegTable::InTable(first)) pegs[first].Selected = false;
+  if (PegTable::InTable(first)) pegs[first].Linked = true;
+  if (PegTable::InTable(second)) pegs[second].Linked = true;
+  board_.gState = GameState::CheckingLink;
 }
 
 }  // namespace brindlet

@@ -1,5 +1,7 @@
 #include "render/primitives.h"
 
+#include "render/numeric.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -60,9 +62,9 @@ struct Target {
   std::uint8_t* data;
 };
 
-inline Target TargetOf(const Playfield& field, PixelArray& Pixels) {
-  return {static_cast<double>(field.ImageWidth - 1), static_cast<double>(field.ImageHeight - 1), field.ImageHeight,
-          Pixels.Width(), Pixels.Height(), Pixels.RowBytes(), Pixels.Data()};
+inline Target TargetOf(Field field, PixelArray& pixels) {
+  return {static_cast<double>(field.width - 1), static_cast<double>(field.height - 1), field.height, pixels.Width(),
+          pixels.Height(), pixels.RowBytes(), pixels.Data()};
 }
 
 // A dot to blend: its position and its green (the other channels and the
@@ -254,10 +256,15 @@ BRINDLET_AVX2 inline void MixAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes,
   rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));
 }
 
-BRINDLET_AVX2 inline void BlendAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy,
-                                    double alpha, double red, double green, double blue) {
-  MixAvx2(origin, rowBytes, WeightsAvx2(ox, oy, alpha), red, green, blue);
-}
+// The AVX2 blend as the painters take it: weights first, then the mix.
+struct Avx2Blend {
+  using Weights = Avx2DotWeights;
+  BRINDLET_AVX2 static Weights Weigh(double ox, double oy, double alpha) { return WeightsAvx2(ox, oy, alpha); }
+  BRINDLET_AVX2 static void Mix(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Weights& weights, double red,
+                                double green, double blue) {
+    MixAvx2(origin, rowBytes, weights, red, green, blue);
+  }
+};
 
 // Eight lanes at a time, on processors with AVX-512: the nine weights are
 // computed once (eight in one vector, the ninth alone) and spread over the
@@ -290,10 +297,11 @@ BRINDLET_AVX512 inline Avx512Weights WeightsAvx512(double ox, double oy, double 
   return {w, (1 - qLast) * alpha / 256};
 }
 
-BRINDLET_AVX512 inline void MixAvx512(std::uint8_t* origin, std::ptrdiff_t rowBytes, __m512d w, double wLast,
+BRINDLET_AVX512 inline void MixAvx512(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Avx512Weights& weights,
                                       double red, double green, double blue) {
   const __m512d one = _mm512_set1_pd(1.0);
-  const __m512d wNinth = _mm512_set1_pd(wLast);
+  const __m512d w = weights.w;
+  const __m512d wNinth = _mm512_set1_pd(weights.last);
   // Blue and red in their lanes, green (which changes from dot to dot) in lanes 1, 4 and 7.
   const __m512d colour =
       _mm512_mask_broadcastsd_pd(_mm512_setr_pd(blue, 0.0, red, blue, 0.0, red, blue, 0.0), 0x92, _mm_set_sd(green));
@@ -321,11 +329,14 @@ BRINDLET_AVX512 inline void MixAvx512(std::uint8_t* origin, std::ptrdiff_t rowBy
   rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));
 }
 
-BRINDLET_AVX512 inline void BlendAvx512(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy,
-                                        double alpha, double red, double green, double blue) {
-  const Avx512Weights weights = WeightsAvx512(ox, oy, alpha);
-  MixAvx512(origin, rowBytes, weights.w, weights.last, red, green, blue);
-}
+struct Avx512Blend {
+  using Weights = Avx512Weights;
+  BRINDLET_AVX512 static Weights Weigh(double ox, double oy, double alpha) { return WeightsAvx512(ox, oy, alpha); }
+  BRINDLET_AVX512 static void Mix(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Weights& weights, double red,
+                                  double green, double blue) {
+    MixAvx512(origin, rowBytes, weights, red, green, blue);
+  }
+};
 #endif
 
 // Dots are gathered in runs of at most this many before they are blended.
@@ -404,12 +415,15 @@ inline void Prefetch(const Target& t, const std::uint8_t* origin) {
   }
 }
 
-BRINDLET_AVX2 __attribute__((noinline, flatten)) void PaintAvx2Chunked(const Target& target, const DotAt* dots,
-                                                                       int count, const DotColour& colour) {
+// A run of dots through a blend given as weights and a mix (Avx2Blend,
+// Avx512Blend). Compiled inside each instruction set's painters, which
+// flatten it.
+template <typename Blend>
+inline void PaintInTwoPasses(const Target& target, const DotAt* dots, int count, const DotColour& colour) {
   const Target t = target;
   const DotColour c = colour;
   struct Placed {
-    Avx2DotWeights weights;
+    typename Blend::Weights weights;
     double green;
     std::uint8_t* origin;
   };
@@ -423,58 +437,44 @@ BRINDLET_AVX2 __attribute__((noinline, flatten)) void PaintAvx2Chunked(const Tar
       double oy;
       if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
       Prefetch(t, origin);
-      placed[n++] = {WeightsAvx2(ox, oy, c.alpha), dots[k].green, origin};
+      placed[n++] = {Blend::Weigh(ox, oy, c.alpha), dots[k].green, origin};
     }
-    for (int k = 0; k < n; ++k) MixAvx2(placed[k].origin, t.rowBytes, placed[k].weights, c.red, placed[k].green, c.blue);
+    for (int k = 0; k < n; ++k) Blend::Mix(placed[k].origin, t.rowBytes, placed[k].weights, c.red, placed[k].green, c.blue);
   }
 }
 
-BRINDLET_AVX2 __attribute__((flatten)) void PaintAvx2(const Target& target, const DotAt* dots, int count,
-                                                      const DotColour& colour) {
-  if (count > kChunk / 2) {
-    PaintAvx2Chunked(target, dots, count, colour);
-    return;
-  }
-  PaintWith<BlendAvx2>(target, dots, count, colour);
-}
-
-BRINDLET_AVX512 __attribute__((noinline, flatten)) void PaintAvx512Chunked(const Target& target, const DotAt* dots,
-                                                                           int count, const DotColour& colour) {
+template <typename Blend>
+inline void PaintInOnePass(const Target& target, const DotAt* dots, int count, const DotColour& colour) {
   const Target t = target;
   const DotColour c = colour;
-  struct Placed {
-    __m512d w;
-    double wLast;
-    double green;
+  for (int k = 0; k < count; ++k) {
     std::uint8_t* origin;
-  };
-  Placed placed[kChunk];
-  for (int start = 0; start < count; start += kChunk) {
-    const int end = std::min(count, start + kChunk);
-    int n = 0;
-    for (int k = start; k < end; ++k) {
-      std::uint8_t* origin;
-      double ox;
-      double oy;
-      if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
-      Prefetch(t, origin);
-      const Avx512Weights weights = WeightsAvx512(ox, oy, c.alpha);
-      placed[n++] = {weights.w, weights.last, dots[k].green, origin};
-    }
-    for (int k = 0; k < n; ++k) {
-      MixAvx512(placed[k].origin, t.rowBytes, placed[k].w, placed[k].wLast, c.red, placed[k].green, c.blue);
-    }
+    double ox;
+    double oy;
+    if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
+    Blend::Mix(origin, t.rowBytes, Blend::Weigh(ox, oy, c.alpha), c.red, dots[k].green, c.blue);
   }
 }
 
-BRINDLET_AVX512 __attribute__((flatten)) void PaintAvx512(const Target& target, const DotAt* dots, int count,
-                                                          const DotColour& colour) {
-  if (count > kChunk / 2) {
-    PaintAvx512Chunked(target, dots, count, colour);
-    return;
+// The painters of one instruction set: long runs in two passes (kept out of
+// line), short ones in one.
+#define BRINDLET_PAINTERS(Name, Target_, Blend)                                                               \
+  Target_ __attribute__((noinline, flatten)) void Name##Long(const Target& target, const DotAt* dots, int count,  \
+                                                            const DotColour& colour) {                       \
+    PaintInTwoPasses<Blend>(target, dots, count, colour);                                                      \
+  }                                                                                                            \
+  Target_ __attribute__((flatten)) void Name(const Target& target, const DotAt* dots, int count,                 \
+                                             const DotColour& colour) {                                        \
+    if (count > kChunk / 2) {                                                                                  \
+      Name##Long(target, dots, count, colour);                                                                 \
+      return;                                                                                                  \
+    }                                                                                                          \
+    PaintInOnePass<Blend>(target, dots, count, colour);                                                        \
   }
-  PaintWith<BlendAvx512>(target, dots, count, colour);
-}
+
+BRINDLET_PAINTERS(PaintAvx2, BRINDLET_AVX2, Avx2Blend)
+BRINDLET_PAINTERS(PaintAvx512, BRINDLET_AVX512, Avx512Blend)
+#undef BRINDLET_PAINTERS
 
 PaintFunction ChoosePainter() {
   __builtin_cpu_init();
@@ -600,85 +600,79 @@ class BeamShades {
 
 }  // namespace
 
-void PlotSoftPoint(const Playfield& field, PixelArray& Pixels, double PosX, double PosY, const DrawColour& Colour) {
-  const DotColour colour = Prepare(Colour);
-  const DotAt dot{PosX, PosY, colour.green};
-  Painter()(TargetOf(field, Pixels), &dot, 1, colour);
+void PlotSoftPoint(PixelArray& pixels, Field field, double x, double y, const DrawColour& colour) {
+  const DotColour c = Prepare(colour);
+  const DotAt dot{x, y, c.green};
+  Painter()(TargetOf(field, pixels), &dot, 1, c);
 }
 
-double CircleAngleStep(double Radius) { return 360 / (Radius * 6.28); }
+double CircleAngleStep(double radius) { return 360 / (radius * 6.28); }
 
-void PlotCircle(const Playfield& field, EventPump& events, PixelArray& Pixels, double CentreX, double CentreY,
-                double Radius, double& AngleStep, const DrawColour& Colour) {
+void PlotCircle(PixelArray& pixels, Field field, EventPump& events, double centreX, double centreY, double radius,
+                const DrawColour& colour) {
   events.LetEventsRun();
-  AngleStep = CircleAngleStep(Radius);
-  const double step = AngleStep;
+  const double step = CircleAngleStep(radius);
   // A negative or undefined step draws nothing; a step too small to advance
   // the angle stops instead of spinning forever.
   if (!(step > 0)) return;
   const PaintFunction paint = Painter();
-  const Target target = TargetOf(field, Pixels);
-  const DotColour colour = Prepare(Colour);
+  const Target target = TargetOf(field, pixels);
+  const DotColour c = Prepare(colour);
   DotAt dots[kRun];
   int count = 0;
-  thread_local RingCache rings;
-  if (const std::vector<RingOffset>* offsets = rings.Offsets(Radius, step)) {
-    for (const RingOffset& offset : *offsets) {
-      dots[count++] = {CentreX - offset.x + 1, CentreY - offset.y + 1, colour.green};
-      if (count == kRun) {
-        paint(target, dots, count, colour);
-        count = 0;
-      }
+  const auto add = [&](double x, double y) {
+    dots[count++] = {x, y, c.green};
+    if (count == kRun) {
+      paint(target, dots, count, c);
+      count = 0;
     }
+  };
+  thread_local RingCache rings;
+  if (const std::vector<RingOffset>* offsets = rings.Offsets(radius, step)) {
+    for (const RingOffset& offset : *offsets) add(centreX - offset.x + 1, centreY - offset.y + 1);
   } else {
     for (double a = -1; a <= 359;) {
-      dots[count++] = {CentreX - Radius * std::sin(-a * kDegreesToRadians) + 1,
-                       CentreY - Radius * std::sin((a + 90) * kDegreesToRadians) + 1, colour.green};
-      if (count == kRun) {
-        paint(target, dots, count, colour);
-        count = 0;
-      }
+      add(centreX - radius * std::sin(-a * kDegreesToRadians) + 1,
+          centreY - radius * std::sin((a + 90) * kDegreesToRadians) + 1);
       const double next = a + step;
       if (next == a) break;
       a = next;
     }
   }
-  paint(target, dots, count, colour);
+  paint(target, dots, count, c);
 }
 
-void PlotBeam(const Playfield& field, EventPump& events, PixelArray& Pixels, double& StartX, double& StartY,
-              double EndX, double EndY, DrawColour& Colour, double Percent) {
+void PlotBeam(PixelArray& pixels, Field field, EventPump& events, double startX, double startY, double endX,
+              double endY, const DrawColour& colour, double percent, double phase) {
   events.LetEventsRun();
-  const double dx = EndX - StartX;
-  const double dy = EndY - StartY;
+  const double dx = endX - startX;
+  const double dy = endY - startY;
   double n = std::sqrt(dx * dx + dy * dy) * 0.25;
   if (n == 0) n = 1;
-  const double head = (Percent / 100) * n;
+  const double head = (percent / 100) * n;
   const double sx = dx / n;
   const double sy = dy / n;
-  StartX = StartX - sx;
-  StartY = StartY - sy;
-  const double p = field.EffectsCounter / 100;
-  double px = StartX + p * sx;
-  double py = StartY + p * sy;
+  // The first dot lies one step back from the start, moved on by the phase.
+  const double p = phase / 100;
+  double px = (startX - sx) + p * sx;
+  double py = (startY - sy) + p * sy;
   if (!std::isfinite(n)) return;
   const PaintFunction paint = Painter();
-  const Target target = TargetOf(field, Pixels);
-  const DotColour colour = Prepare(Colour);
+  const Target target = TargetOf(field, pixels);
+  const DotColour c = Prepare(colour);
   BeamShades shades(head);
   DotAt dots[kRun];
   int count = 0;
   for (double k = 1; k <= n; k += 1) {
     px = px + sx;
     py = py + sy;
-    Colour.Green = shades.Next(k);
-    dots[count++] = {px, py, ClampChannel(Colour.Green)};
+    dots[count++] = {px, py, ClampChannel(shades.Next(k))};
     if (count == kRun) {
-      paint(target, dots, count, colour);
+      paint(target, dots, count, c);
       count = 0;
     }
   }
-  paint(target, dots, count, colour);
+  paint(target, dots, count, c);
 }
 
 }  // namespace brindlet

@@ -4,43 +4,40 @@
 
 #include <cstdint>
 
-#include "game/model.h"
-#include "game/platform.h"
+#include "render/colour.h"
+#include "render/events.h"
 #include "render/pixel_array.h"
 
 namespace brindlet {
 
-// What the primitives read besides their arguments: the playfield size (the
-// edge test uses it, not the array's bounds) and the effects counter that
-// sets the phase of every beam.
-struct Playfield {
-  std::int32_t ImageWidth = 0;
-  std::int32_t ImageHeight = 0;
-  double EffectsCounter = 0;
+// The size of the picture being drawn: the edge test of a dot reads it, not
+// the array's bounds.
+struct Field {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
 };
 
 // Degrees to radians, as the program stores it.
 inline constexpr double kDegreesToRadians = 0.017453292519943278;
 
-// A soft, alpha-weighted dot touching the 3 x 3 pixels around (PosX, PosY).
-// Draws nothing unless 1 < PosX < ImageWidth - 1 and 1 < PosY < ImageHeight - 1.
-// Alpha is taken within 0..256 and the channels within 0..255.
-void PlotSoftPoint(const Playfield& field, PixelArray& Pixels, double PosX, double PosY, const DrawColour& Colour);
+// A soft, alpha-weighted dot touching the 3 x 3 pixels around (x, y). Draws
+// nothing unless 1 < x < width - 1 and 1 < y < height - 1. Alpha is taken
+// within 0..256 and the channels within 0..255.
+void PlotSoftPoint(PixelArray& pixels, Field field, double x, double y, const DrawColour& colour);
 
-// A ring of soft dots around (CentreX + 1, CentreY + 1), about one dot per
-// pixel of circumference. Lets events run first. AngleStep receives the
-// angular step in degrees.
-void PlotCircle(const Playfield& field, EventPump& events, PixelArray& Pixels, double CentreX, double CentreY,
-                double Radius, double& AngleStep, const DrawColour& Colour);
+// A ring of soft dots around (centreX + 1, centreY + 1), about one dot per
+// pixel of circumference. Lets events run first.
+void PlotCircle(PixelArray& pixels, Field field, EventPump& events, double centreX, double centreY, double radius,
+                const DrawColour& colour);
 
-// A dotted beam from (StartX, StartY) toward (EndX, EndY), one dot per 4 px,
-// creeping with the effects counter; Percent places the dark-green head. Lets
-// events run first. StartX and StartY are moved back by one step and
-// Colour.Green is overwritten with the green of each dot.
-void PlotBeam(const Playfield& field, EventPump& events, PixelArray& Pixels, double& StartX, double& StartY,
-              double EndX, double EndY, DrawColour& Colour, double Percent);
+// A dotted beam from (startX, startY) toward (endX, endY), one dot per 4 px,
+// creeping forward with `phase` (0..100, the effects counter); `percent`
+// places the dark-green head. The green of `colour` is replaced dot by dot.
+// Lets events run first.
+void PlotBeam(PixelArray& pixels, Field field, EventPump& events, double startX, double startY, double endX,
+              double endY, const DrawColour& colour, double percent, double phase);
 
-// Number of dots PlotCircle draws for a radius, and its angular step.
-double CircleAngleStep(double Radius);
+// The angular step, in degrees, between the dots of a ring of this radius.
+double CircleAngleStep(double radius);
 
 }  // namespace brindlet

@@ -151,24 +151,24 @@ DebugWindow::DebugWindow() : QWidget(nullptr, Qt::Tool) {
   }
   txtCurrentPeg_->SetText(QStringLiteral("Text1"));
 
-  Frame1_ = MakePanel(this, "Frame1", {16, 248, 337, 249});
-  Shape2_ = new ShapeWidget(QColor(128, 128, 128), kLightText, Frame1_);
-  Shape2_->setObjectName(QStringLiteral("Shape2"));
-  Shape2_->setGeometry(8, 8, 321, 233);
-  cmdRNDPegs_ = MakeButton(Frame1_, "cmdRNDPegs", QStringLiteral("Move!"), {16, 16, 305, 49}, kButtonRed, kWhite,
+  buttonPanel_ = MakePanel(this, "Frame1", {16, 248, 337, 249});
+  buttonBackdrop_ = new ShapeWidget(QColor(128, 128, 128), kLightText, buttonPanel_);
+  buttonBackdrop_->setObjectName(QStringLiteral("Shape2"));
+  buttonBackdrop_->setGeometry(8, 8, 321, 233);
+  cmdRNDPegs_ = MakeButton(buttonPanel_, "cmdRNDPegs", QStringLiteral("Move!"), {16, 16, 305, 49}, kButtonRed, kWhite,
                            buttons);
-  cmdShakePegs_ = MakeButton(Frame1_, "cmdShakePegs", QStringLiteral("Shake!"), {16, 72, 305, 49}, kButtonRed,
+  cmdShakePegs_ = MakeButton(buttonPanel_, "cmdShakePegs", QStringLiteral("Shake!"), {16, 72, 305, 49}, kButtonRed,
                              kWhite, buttons);
-  cmdRestart_ = MakeButton(Frame1_, "cmdRestart", QStringLiteral("Restart!"), {16, 128, 305, 49}, kButtonRed,
+  cmdRestart_ = MakeButton(buttonPanel_, "cmdRestart", QStringLiteral("Restart!"), {16, 128, 305, 49}, kButtonRed,
                            kWhite, buttons);
-  cmdQuit_ = MakeButton(Frame1_, "cmdQuit", QStringLiteral("Quit!"), {16, 184, 305, 49}, kButtonGrey, Qt::black,
+  cmdQuit_ = MakeButton(buttonPanel_, "cmdQuit", QStringLiteral("Quit!"), {16, 184, 305, 49}, kButtonGrey, Qt::black,
                         buttons);
 
-  Label1_ = MakeLabel(this, "Label1", kCredit, {160, 24, 169, 17}, kLightText, small);
+  credit_ = MakeLabel(this, "Label1", kCredit, {160, 24, 169, 17}, kLightText, small);
 
-  Shape1_ = new ShapeWidget(QColor(192, 192, 192), QColor(192, 192, 192), this);
-  Shape1_->setObjectName(QStringLiteral("Shape1"));
-  Shape1_->setGeometry(16, 48, 337, 9);
+  rule_ = new ShapeWidget(QColor(192, 192, 192), QColor(192, 192, 192), this);
+  rule_->setObjectName(QStringLiteral("Shape1"));
+  rule_->setGeometry(16, 48, 337, 9);
 }
 
 void DebugWindow::SetToolWindow(bool tool) {
@@ -182,11 +182,11 @@ void DebugWindow::SetToolWindow(bool tool) {
   if (shown) show();
 }
 
-void DebugWindow::SetStateCaption(std::string_view caption) {
+void DebugWindow::ShowState(std::string_view caption) {
   lblgState_->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
-void DebugWindow::SetPegText(std::string_view text) {
+void DebugWindow::ShowPegDetails(std::string_view text) {
   txtCurrentPeg_->SetText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 

@@ -16,6 +16,8 @@
 #include <QWidget>
 #include <string_view>
 
+#include "game/platform.h"
+
 namespace brindlet::ui {
 
 // A flat rectangle: a fill and, where given, a one-pixel border.
@@ -56,7 +58,7 @@ class PegTextBox final : public QPlainTextEdit {
   QString text_;
 };
 
-class DebugWindow final : public QWidget {
+class DebugWindow final : public QWidget, public DebugView {
   Q_OBJECT
 
  public:
@@ -72,34 +74,35 @@ class DebugWindow final : public QWidget {
   void SetToolWindow(bool tool);
 
   QLabel* lblDebug() const { return lblDebug_; }
-  QLabel* Label1() const { return Label1_; }
-  ShapeWidget* Shape1() const { return Shape1_; }
+  QLabel* credit() const { return credit_; }
+  ShapeWidget* rule() const { return rule_; }
   QLabel* lblgState() const { return lblgState_; }
   QFrame* frmPegInfo() const { return frmPegInfo_; }
   PegTextBox* txtCurrentPeg() const { return txtCurrentPeg_; }
-  QFrame* Frame1() const { return Frame1_; }
-  ShapeWidget* Shape2() const { return Shape2_; }
+  QFrame* buttonPanel() const { return buttonPanel_; }
+  ShapeWidget* buttonBackdrop() const { return buttonBackdrop_; }
   QPushButton* cmdRNDPegs() const { return cmdRNDPegs_; }
   QPushButton* cmdShakePegs() const { return cmdShakePegs_; }
   QPushButton* cmdRestart() const { return cmdRestart_; }
   QPushButton* cmdQuit() const { return cmdQuit_; }
 
-  void SetStateCaption(std::string_view caption);
-  void SetPegText(std::string_view text);
+  // --- DebugView ---
+  void ShowState(std::string_view caption) override;
+  void ShowPegDetails(std::string_view text) override;
 
  private:
   QLabel* lblDebug_ = nullptr;
   QLabel* lblgState_ = nullptr;
   QFrame* frmPegInfo_ = nullptr;
   PegTextBox* txtCurrentPeg_ = nullptr;
-  QFrame* Frame1_ = nullptr;
-  ShapeWidget* Shape2_ = nullptr;
+  QFrame* buttonPanel_ = nullptr;
+  ShapeWidget* buttonBackdrop_ = nullptr;
   QPushButton* cmdRNDPegs_ = nullptr;
   QPushButton* cmdShakePegs_ = nullptr;
   QPushButton* cmdRestart_ = nullptr;
   QPushButton* cmdQuit_ = nullptr;
-  QLabel* Label1_ = nullptr;
-  ShapeWidget* Shape1_ = nullptr;
+  QLabel* credit_ = nullptr;
+  ShapeWidget* rule_ = nullptr;
 };
 
 }  // namespace brindlet::ui

@@ -1,12 +1,14 @@
 #include "ui/main_window.h"
 
-#include "ui/aux_windows.h"
-
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QScreen>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
+
+#include "ui/aux_windows.h"
 
 namespace brindlet::ui {
 namespace {
@@ -18,6 +20,9 @@ QTimer* MakeTimer(QObject* parent, const char* name, int interval) {
   timer->setTimerType(Qt::PreciseTimer);
   return timer;
 }
+
+// Room for a window frame while the real one is not known yet.
+constexpr QSize kDecorationAllowance{16, 48};
 
 }  // namespace
 
@@ -31,20 +36,30 @@ MainPlacement PlaceMainWindow(const QRect& debugFrame, const QSize& mainFrameSiz
   return {QPoint(x, y), false};
 }
 
-MainWindow::MainWindow(RandomSource& random) : QWidget(nullptr), platform_(*this), game_(platform_, random) {
+double FitScale(QSize picture, QSize decorations, QSize available) {
+  if (picture.isEmpty()) return 1.0;
+  const double sx = static_cast<double>(available.width() - decorations.width()) / picture.width();
+  const double sy = static_cast<double>(available.height() - decorations.height()) / picture.height();
+  return std::clamp(std::min(sx, sy), 0.1, 1.0);
+}
+
+MainWindow::MainWindow(RandomSource& random)
+    : QWidget(nullptr), frmDebug_(std::make_unique<DebugWindow>()), game_(Roles(), random) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Brindlet!"));
 
   PicBG_ = new PictureBox(this);
   PicBG_->setObjectName(QStringLiteral("PicBG"));
   PicBG_->setGeometry(0, 0, kBackgroundWidth, kBackgroundHeight);
+  PicBG_->SetBitmapSize(PicBG_->size());
   PicBG_->hide();
 
   picOutput_ = new PictureBox(this);
   picOutput_->setObjectName(QStringLiteral("picOutput"));
   picOutput_->SetSingleBorder(true);
-  picOutput_->setGeometry(0, 0, kBackgroundWidth + 2, kBackgroundHeight + 2);
-  setFixedSize(picOutput_->size());
+  // Sized for the background it will show, so that the window's place can
+  // be chosen before start-up reads it.
+  SizePlayfield(kBackgroundWidth, kBackgroundHeight);
 
   tmrEffects_ = MakeTimer(this, "tmrEffects", kEffectsInterval);
   tmrDebug_ = MakeTimer(this, "tmrDebug", kDebugInterval);
@@ -62,7 +77,6 @@ MainWindow::MainWindow(RandomSource& random) : QWidget(nullptr), platform_(*this
   connect(picOutput_, &PictureBox::Click, this, [this] { game_.Click(); });
   connect(picOutput_, &PictureBox::DblClick, this, [this] { game_.DoubleClick(); });
 
-  frmDebug_ = std::make_unique<DebugWindow>();
   connect(frmDebug_->cmdQuit(), &QPushButton::clicked, this, [this] { game_.Die(); });
   connect(frmDebug_->cmdRestart(), &QPushButton::clicked, this, [this] { game_.InitGame(); });
   connect(frmDebug_->cmdRNDPegs(), &QPushButton::clicked, this, [this] { game_.RandomizePegs(); });
@@ -117,16 +131,80 @@ QTimer* MainWindow::TimerFor(Timer timer) const {
   return nullptr;
 }
 
-void MainWindow::CloseForDie() {
-  closing_for_die_ = true;
-  close();
+void MainWindow::LetEventsRun() { QCoreApplication::processEvents(); }
+
+CursorPoint MainWindow::PlayfieldCursor() {
+  const QPoint client = picOutput_->mapFromGlobal(QCursor::pos()) - picOutput_->contentsRect().topLeft();
+  const QPoint pixel = picOutput_->ToBitmap(client);
+  return {pixel.x(), pixel.y()};
 }
 
-void MainWindow::RequestEnd() {
+void MainWindow::SizePlayfield(std::int32_t imageWidth, std::int32_t imageHeight) {
+  const QSize image(std::max(0, imageWidth), std::max(0, imageHeight));
+  const QSize bordered = image + QSize(2, 2);
+  // On a screen too small for the picture at 1:1 (in the screen's own
+  // logical pixels, so a HiDPI screen shows it enlarged only as far as it
+  // fits) the playfield is shown smaller.
+  double scale = 1.0;
+  if (const QScreen* screen = frmDebug_->screen()) {
+    const QSize known = frameGeometry().size() - size();
+    const QSize decorations = known.isEmpty() ? kDecorationAllowance : known.expandedTo(kDecorationAllowance);
+    scale = FitScale(bordered, decorations, screen->availableGeometry().size());
+  }
+  const QSize shown(static_cast<int>(std::lround(image.width() * scale)),
+                    static_cast<int>(std::lround(image.height() * scale)));
+  picOutput_->SetBitmapSize(image);
+  picOutput_->setGeometry(0, 0, shown.width() + 2, shown.height() + 2);
+  setFixedSize(picOutput_->size());
+}
+
+QWidget* MainWindow::WidgetFor(Window window) const {
+  switch (window) {
+    case Window::Main: return const_cast<MainWindow*>(this);
+    case Window::Debug: return frmDebug_.get();
+    case Window::Controls: return frmControls_.get();
+  }
+  return nullptr;
+}
+
+bool MainWindow::IsVisible(Window window) {
+  const QWidget* widget = WidgetFor(window);
+  return widget != nullptr && widget->isVisible();
+}
+
+void MainWindow::Show(Window window) {
+  if (QWidget* widget = WidgetFor(window)) widget->show();
+}
+
+void MainWindow::Hide(Window window) {
+  if (QWidget* widget = WidgetFor(window)) widget->hide();
+}
+
+void MainWindow::Close(Window window) {
+  if (window == Window::Main) {
+    // The last step of Die: close without running Die again.
+    closing_for_die_ = true;
+    close();
+    return;
+  }
+  // Only a window that was made is closed; none is made for it.
+  if (QWidget* widget = WidgetFor(window)) widget->close();
+}
+
+void MainWindow::EndProgram() {
   ++end_requests_;
   // Outside a running event loop exit() would only make the next loop end at
   // once; the program checks EndRequested() before it starts its loop.
   if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+void MainWindow::SetEnabled(Timer timer, bool enabled) {
+  QTimer* qtimer = TimerFor(timer);
+  if (!enabled) {
+    qtimer->stop();
+  } else if (!qtimer->isActive()) {
+    qtimer->start();
+  }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,8 @@
-// frmMain: the game window. It owns the game and everything the game drives:
-// the playfield picOutput, the hidden background box PicBG, the four timers,
-// the debug window and (when one was ever made) the controls window.
+// frmMain: the game window. It owns the game and everything the game drives
+// (the playfield, the hidden background box, the four timers, the debug
+// window and, when one was ever made, the controls window) and is the
+// game's platform for events and cursor, video, windows and timers. The
+// debug window is the game's debug view.
 #pragma once
 
 #include <QTimer>
@@ -8,10 +10,10 @@
 #include <memory>
 
 #include "game/game.h"
+#include "game/platform.h"
 #include "game/random.h"
 #include "ui/debug_window.h"
 #include "ui/picture_box.h"
-#include "ui/qt_platform.h"
 #include "ui/tick_log.h"
 
 namespace brindlet::ui {
@@ -28,7 +30,12 @@ struct MainPlacement {
 };
 MainPlacement PlaceMainWindow(const QRect& debugFrame, const QSize& mainFrameSize, const QRect& available);
 
-class MainWindow final : public QWidget {
+// The scale at which a picture of `picture` size (border included) fits the
+// screen area `available` with room for the window frame `decorations`: 1
+// when it fits as it is, less when it must shrink.
+double FitScale(QSize picture, QSize decorations, QSize available);
+
+class MainWindow final : public QWidget, public Input, public Video, public Windows, public Timers {
   Q_OBJECT
 
  public:
@@ -47,8 +54,10 @@ class MainWindow final : public QWidget {
   // then the window opens and the main-loop, effects and debug timers start.
   void Load();
 
+  const Game& game() const { return game_; }
+  // The debug window's buttons and the playfield's clicks drive the game; tests
+  // reach it here for the same.
   Game& game() { return game_; }
-  QtPlatform& platform() { return platform_; }
 
   PictureBox* picOutput() const { return picOutput_; }
   PictureBox* PicBG() const { return PicBG_; }
@@ -56,33 +65,42 @@ class MainWindow final : public QWidget {
   // The controls window, or nullptr while none was made. Nothing in the game
   // opens it; Die closes it when it exists.
   ControlsWindow* frmControls() const { return frmControls_.get(); }
-  // The controls window, made on first use.
   ControlsWindow& EnsureControlsWindow();
 
-  QTimer* tmrMainLoop() const { return tmrMainLoop_; }
-  QTimer* tmrEffects() const { return tmrEffects_; }
-  QTimer* tmrDebug() const { return tmrDebug_; }
-  QTimer* tmrDisplay() const { return tmrDisplay_; }
   QTimer* TimerFor(Timer timer) const;
-
-  // --- For the platform ---
-  // Close as the last step of Die, without running Die again.
-  void CloseForDie();
-  // End the event loop with exit status 0. Works from inside a nested
-  // processEvents(): the loop ends once control gets back to it.
-  void RequestEnd();
   bool EndRequested() const { return end_requests_ > 0; }
   int EndRequests() const { return end_requests_; }
+
+  // --- Input ---
+  void LetEventsRun() override;
+  CursorPoint PlayfieldCursor() override;
+  // --- Video ---
+  PictureSurface& Background() override { return *PicBG_; }
+  PictureSurface& Playfield() override { return *picOutput_; }
+  void SizePlayfield(std::int32_t imageWidth, std::int32_t imageHeight) override;
+  void HideBackground() override { PicBG_->hide(); }
+  // --- Windows ---
+  bool IsVisible(Window window) override;
+  void Show(Window window) override;
+  void Hide(Window window) override;
+  void Close(Window window) override;
+  // Ends the event loop with exit status 0. Works from inside a nested
+  // processEvents(): the loop ends once control gets back to it.
+  void EndProgram() override;
+  // --- Timers ---
+  void SetEnabled(Timer timer, bool enabled) override;
 
  protected:
   // Closing the window through its frame ends the program as Die does.
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  Platform Roles() { return {*this, *this, *this, *this, *frmDebug_}; }
   // Where this window opens, from the debug window's frame and the screen.
   MainPlacement Placement() const;
+  QWidget* WidgetFor(Window window) const;
 
-  QtPlatform platform_;
+  std::unique_ptr<DebugWindow> frmDebug_;
   Game game_;
   PictureBox* PicBG_ = nullptr;
   PictureBox* picOutput_ = nullptr;
@@ -90,7 +108,6 @@ class MainWindow final : public QWidget {
   QTimer* tmrDebug_ = nullptr;
   QTimer* tmrMainLoop_ = nullptr;
   QTimer* tmrDisplay_ = nullptr;
-  std::unique_ptr<DebugWindow> frmDebug_;
   std::unique_ptr<ControlsWindow> frmControls_;
   // When BRINDLET_TICK_LOG is set: the start of every main tick, written at exit.
   std::unique_ptr<TickLog> tick_log_;

@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
+#include <cmath>
 
 namespace brindlet::ui {
 
@@ -24,64 +26,49 @@ void PictureBox::SetSingleBorder(bool on) {
   }
 }
 
-void PictureBox::SyncBitmap() const {
-  const QSize size = contentsRect().size().expandedTo(QSize(0, 0));
+void PictureBox::SetBitmapSize(QSize size) {
+  size = size.expandedTo(QSize(0, 0));
   if (image_.size() == size) return;
-  if (size.isEmpty()) {
-    image_ = QImage();
-    return;
-  }
-  QImage next(size, QImage::Format_BGR888);
+  QImage next(size, QImage::Format_RGB32);
   next.fill(palette().color(QPalette::Window));
-  if (!image_.isNull()) {
+  if (!image_.isNull() && !next.isNull()) {
     QPainter painter(&next);
     painter.drawImage(0, 0, image_);
   }
   image_ = std::move(next);
+  update();
 }
 
-std::int32_t PictureBox::BitmapWidth() const {
-  SyncBitmap();
-  return image_.width();
+bool PictureBox::Shown() const {
+  const QWidget* top = window();
+  if (!isVisible() || top->isMinimized()) return false;
+  const QWindow* handle = top->windowHandle();
+  return handle != nullptr && handle->isExposed();
 }
 
-std::int32_t PictureBox::BitmapHeight() const {
-  SyncBitmap();
-  return image_.height();
+QPoint PictureBox::ToBitmap(QPoint client) const {
+  const QSize area = contentsRect().size();
+  if (area == image_.size() || area.isEmpty()) return client;
+  return {static_cast<int>(std::floor(client.x() * static_cast<double>(image_.width()) / area.width())),
+          static_cast<int>(std::floor(client.y() * static_cast<double>(image_.height()) / area.height()))};
 }
-
-std::uint8_t* PictureBox::ScanLine(std::int32_t row) {
-  SyncBitmap();
-  return image_.scanLine(image_.height() - 1 - row);
-}
-
-const QImage& PictureBox::Image() const {
-  SyncBitmap();
-  return image_;
-}
-
-void PictureBox::Refresh() { repaint(); }
-
-void PictureBox::BitmapChanged() { update(contentsRect()); }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
-  SyncBitmap();
   {
     QPainter painter(this);
-    // Nearest-neighbour when the screen scales the picture.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QRect area = contentsRect();
     if (image_.isNull()) {
-      painter.fillRect(contentsRect(), palette().color(QPalette::Window));
+      painter.fillRect(area, palette().color(QPalette::Window));
+    } else if (area.size() == image_.size() && devicePixelRatioF() == 1.0) {
+      painter.drawImage(area.topLeft(), image_);
     } else {
-      painter.drawImage(contentsRect(), image_);
+      // Screen pixels per bitmap pixel: sharp blocks at whole ratios.
+      const double ratio = devicePixelRatioF() * area.width() / image_.width();
+      painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fabs(ratio - std::round(ratio)) > 1e-9);
+      painter.drawImage(area, image_);
     }
   }
   QFrame::paintEvent(event);  // the border
-}
-
-void PictureBox::resizeEvent(QResizeEvent* event) {
-  QFrame::resizeEvent(event);
-  SyncBitmap();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

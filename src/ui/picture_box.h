@@ -1,15 +1,16 @@
-// A picture box: a widget whose persistent bitmap the game draws into.
+// A picture box: a widget showing a persistent bitmap that the game draws
+// into, in the screen's native 32-bit format so that painting is a plain copy.
 //
-// The bitmap always has the size of the widget's client area (inside its
-// border, if it has one) and is drawn 1:1 in logical pixels. On a screen with
-// a device pixel ratio above 1, Qt scales the whole picture and we ask for no
-// smoothing, so every image pixel becomes a sharp block.
+// The bitmap has a size of its own. The box shows it over its client area
+// (inside its border, if it has one): 1:1 when the sizes agree, otherwise
+// scaled, nearest-neighbour at whole-number ratios of screen pixels to bitmap
+// pixels and smoothly between them.
 #pragma once
 
 #include <QFrame>
 #include <QImage>
 
-#include "render/fast_drawing.h"
+#include "render/surface.h"
 
 namespace brindlet::ui {
 
@@ -20,22 +21,28 @@ class PictureBox final : public QFrame, public PictureSurface {
   explicit PictureBox(QWidget* parent = nullptr);
 
   // --- PictureSurface ---
-  std::int32_t BitmapWidth() const override;
-  std::int32_t BitmapHeight() const override;
+  std::int32_t Width() const override { return image_.width(); }
+  std::int32_t Height() const override { return image_.height(); }
   // Scan lines are counted from the bottom of the picture.
-  std::uint8_t* ScanLine(std::int32_t row) override;
-  void SetStretchMode(int mode) override { stretch_mode_ = mode; }
+  std::uint32_t* Line(std::int32_t row) override {
+    return reinterpret_cast<std::uint32_t*>(image_.scanLine(image_.height() - 1 - row));
+  }
   bool AutoRedraw() const override { return auto_redraw_; }
-  void SetPictureFromImage() override {}  // the bitmap already is what the box shows
-  void Refresh() override;
-  void BitmapChanged() override;
+  void Refresh() override { repaint(); }
+  void Changed() override { update(contentsRect()); }
+  // False while the box's window is hidden, minimised or otherwise not exposed.
+  bool Shown() const override;
 
+  // A new bitmap of this size, filled with the box's background colour; the
+  // old picture is kept where the two overlap.
+  void SetBitmapSize(QSize size);
   void SetAutoRedraw(bool value) { auto_redraw_ = value; }
-  int StretchMode() const { return stretch_mode_; }
-  // The bitmap, top line first (blue-green-red bytes).
-  const QImage& Image() const;
+  // The bitmap, top line first.
+  const QImage& Image() const { return image_; }
   // A single-line one-pixel border around the client area, or none.
   void SetSingleBorder(bool on);
+  // A point of the client area in bitmap pixels.
+  QPoint ToBitmap(QPoint client) const;
 
  signals:
   // A left click: a release that follows a left press on the box.
@@ -46,20 +53,14 @@ class PictureBox final : public QFrame, public PictureSurface {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  // Keeps the bitmap the size of the client area. Resizes of a hidden widget
-  // arrive late, so every use of the bitmap checks first.
-  void SyncBitmap() const;
-
-  mutable QImage image_;
+  QImage image_;
   bool auto_redraw_ = false;
-  int stretch_mode_ = 0;
-  bool pressed_ = false;            // a left press on the box awaits its release
+  bool pressed_ = false;             // a left press on the box awaits its release
   bool after_double_click_ = false;  // the next release ends a double-click
 };
 

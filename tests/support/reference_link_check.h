@@ -21,22 +21,23 @@
 #include <cstdint>
 
 #include "game/model.h"
-#include "game/numeric.h"
+#include "render/numeric.h"
 
 namespace brindlet::testing {
 
-// 0 when the new link from peg `a` to its LinkTarget comes near a standing
-// link (peg a then takes the refusal colour, keeping its Alpha, and the other
-// end takes peg a's whole colour), 1 otherwise with nothing changed.
-inline std::int16_t ReferenceCheckLinkPath(PegTable& pegs, int pegTotal, int a) {
+// False when the new link from peg `a` to its LinkTarget comes near a
+// standing link (peg a then takes the refusal colour, keeping its Alpha, and
+// the other end takes peg a's whole colour), true otherwise with nothing
+// changed.
+inline bool ReferenceCheckLinkPath(PegTable& pegs, int pegTotal, int a) {
   constexpr double kWalkStep = 1.0;
   constexpr double kSampleDensity = 0.15;
   constexpr double kNearDistance = 2.0;
   constexpr double kZeroLengthSubstitute = 1.0;
 
-  if (!PegTable::InTable(a)) return 1;
+  if (!PegTable::InTable(a)) return true;
   const int b = pegs[a].LinkTarget;
-  if (!PegTable::InTable(b)) return 1;
+  if (!PegTable::InTable(b)) return true;
 
   const double dx = pegs[b].X - pegs[a].X;
   const double dy = pegs[b].Y - pegs[a].Y;
@@ -55,7 +56,7 @@ inline std::int16_t ReferenceCheckLinkPath(PegTable& pegs, int pegTotal, int a) 
     for (int i = 1; i <= last; ++i) {
       if (i == a) continue;
       const Peg& source = pegs[i];
-      if (source.Linked != kTrue || source.Master != kTrue) continue;
+      if (!source.Linked || !source.Master) continue;
       const int t = source.LinkTarget;
       if (!PegTable::InTable(t)) continue;
       const double ex = pegs[t].X - source.X;
@@ -74,12 +75,12 @@ inline std::int16_t ReferenceCheckLinkPath(PegTable& pegs, int pegTotal, int a) 
     }
   }
 
-  if (!near) return 1;
+  if (!near) return true;
   pegs[a].Colour.Red = 2;
   pegs[a].Colour.Green = 128;
   pegs[a].Colour.Blue = 2;
   pegs[b].Colour = pegs[a].Colour;
-  return 0;
+  return false;
 }
 
 }  // namespace brindlet::testing

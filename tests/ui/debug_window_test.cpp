@@ -201,7 +201,7 @@ TEST_F(DebugWindowTest, ButtonsHaveTheirColours) {
     EXPECT_EQ(button->palette().color(QPalette::Button), colour) << name;
   }
   EXPECT_EQ(debug().txtCurrentPeg()->palette().color(QPalette::Text), QColor(224, 224, 224));
-  EXPECT_EQ(debug().Frame1()->property("caption").toString(), "Frame1");
+  EXPECT_EQ(debug().buttonPanel()->property("caption").toString(), "Frame1");
 }
 
 // What the window actually shows, pixel by pixel, at points away from text.
@@ -412,7 +412,7 @@ struct RefreshCase {
 class DebugRefresh : public DebugWindowTest, public ::testing::WithParamInterface<RefreshCase> {};
 
 TEST_P(DebugRefresh, ShowsTheStateInWords) {
-  debug().SetStateCaption("before");
+  debug().ShowState("before");
   game().gState = static_cast<GameState>(GetParam().state);
   game().DebugTick();
   EXPECT_EQ(debug().lblgState()->text(), GetParam().caption);
@@ -512,7 +512,7 @@ TEST_F(DebugWindowTest, CornerClickHidesAndShowsTheSameWindowWithItsContents) {
   g.MousePosX = 5;  // the corner; seeded pegs keep 50 px from the edges
   g.MousePosY = 5;
   g.DebugTick();
-  debug().SetPegText("kept\r\n");
+  debug().ShowPegDetails("kept\r\n");
   DebugWindow* const before = window_->frmDebug();
 
   QTest::mouseClick(window_->picOutput(), Qt::LeftButton, {}, QPoint(6, 6));

@@ -2,8 +2,7 @@
 //
 // Reals are stored into integer fields by rounding to the nearest integer with
 // ties to the even one (0.5 -> 0, 1.5 -> 2, 2.5 -> 2); the integer part of a
-// real is taken by rounding down. Booleans in records and variables are 16-bit
-// integers holding -1 (true) or 0 (false), and readers compare against -1.
+// real is taken by rounding down.
 #pragma once
 
 #include <cmath>
@@ -11,12 +10,6 @@
 #include <limits>
 
 namespace brindlet {
-
-inline constexpr std::int16_t kTrue = -1;
-inline constexpr std::int16_t kFalse = 0;
-
-// -1 for true, 0 for false: the only two values a stored boolean may hold.
-constexpr std::int16_t AsBool16(bool value) { return value ? kTrue : kFalse; }
 
 // Round to nearest, ties to even, in the default floating-point environment.
 inline double RoundHalfEven(double value) { return std::nearbyint(value); }

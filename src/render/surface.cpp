@@ -1,0 +1,193 @@
+#include "render/surface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define BRINDLET_SSSE3_LINES 1
+#else
+#define BRINDLET_SSSE3_LINES 0
+#endif
+
+namespace brindlet {
+namespace {
+
+constexpr std::uint32_t kOpaque = 0xff000000u;
+
+std::size_t ToSize(std::int32_t v) { return v <= 0 ? 0 : static_cast<std::size_t>(v); }
+
+// Refuse a picture that the array cannot hold: `rows` rows of `stride` bytes.
+void RequireSource(std::size_t available, std::size_t stride, std::int32_t rows, const char* operation) {
+  const std::size_t needed = stride * ToSize(rows);
+  if (needed > available) {
+    throw std::length_error(std::string(operation) + ": the pixel array holds " + std::to_string(available) +
+                            " bytes, but the picture needs " + std::to_string(needed));
+  }
+}
+
+inline std::uint32_t Expand(const std::uint8_t* p) {
+  return kOpaque | static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16;
+}
+
+void ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+  for (std::int32_t x = 0; x < width; ++x) out[x] = Expand(bgr + static_cast<std::size_t>(x) * 3);
+}
+
+#if BRINDLET_SSSE3_LINES
+// Four pixels a step: 12 bytes spread into four words by one shuffle. A step
+// loads 16 bytes, so the vector loop stops while 16 bytes are still left.
+__attribute__((target("ssse3"))) void ExpandSsse3(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
+  std::int32_t x = 0;
+  for (; (static_cast<std::int64_t>(width) - x) * 3 >= 16 + 12; x += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + static_cast<std::size_t>(x) * 3));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + static_cast<std::size_t>(x) * 3 + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_or_si128(_mm_shuffle_epi8(a, spread), opaque));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4), _mm_or_si128(_mm_shuffle_epi8(b, spread), opaque));
+  }
+  ExpandScalar(bgr + static_cast<std::size_t>(x) * 3, out + x, width - x);
+}
+
+using ExpandFunction = void (*)(const std::uint8_t*, std::uint32_t*, std::int32_t);
+
+ExpandFunction ChooseExpand() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3") ? ExpandSsse3 : ExpandScalar;
+}
+#endif
+
+void ReadLines(PictureSurface& surface, std::span<std::uint8_t> dst, std::size_t dstStride) {
+  const std::int32_t width = std::max(0, surface.Width());
+  const std::size_t lineBytes = ToSize(width) * 3;
+  const std::int32_t height = surface.Height();
+  for (std::int32_t row = 0; row < height; ++row) {
+    const std::size_t offset = static_cast<std::size_t>(row) * dstStride;
+    if (offset + lineBytes > dst.size()) break;
+    PackLine(surface.Line(row), dst.data() + offset, width);
+  }
+}
+
+// Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
+// picture in `src` (rows `srcStride` bytes apart, bottom-up unless
+// `topDown`), scaled by dropping or repeating scan lines and columns.
+void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src, std::int32_t srcWidth,
+                      std::int32_t srcHeight, std::size_t srcStride, bool topDown) {
+  const std::int32_t width = surface.Width();
+  const std::int32_t height = surface.Height();
+  if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  for (std::int32_t row = 0; row < height; ++row) {
+    // Nearest source line for this destination line, in top-down screen terms.
+    const std::int32_t screenRow = height - 1 - row;
+    const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
+    const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
+    const std::uint8_t* in = src.data() + static_cast<std::size_t>(srcRow) * srcStride;
+    std::uint32_t* out = surface.Line(row);
+    if (srcWidth == width) {
+      ExpandLine(in, out, width);
+      continue;
+    }
+    for (std::int32_t x = 0; x < width; ++x) {
+      out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
+    }
+  }
+}
+
+// Shows the picture just set: at once on a surface that redraws itself, at
+// its next paint otherwise. Then pending events run.
+void FinishSet(PictureSurface& surface, EventPump& events) {
+  surface.Changed();
+  if (surface.AutoRedraw()) surface.Refresh();
+  events.LetEventsRun();
+}
+
+void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std::uint8_t> src, std::int32_t width,
+                std::int32_t height, std::size_t stride, bool topDown, const char* operation) {
+  RequireSource(src.size(), stride, height, operation);
+  if (surface.Shown()) {
+    StretchToSurface(surface, src, width, height, stride, topDown);
+    FinishSet(surface, events);
+  } else {
+    events.LetEventsRun();
+  }
+}
+
+}  // namespace
+
+void ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+#if BRINDLET_SSSE3_LINES
+  static const ExpandFunction expand = ChooseExpand();
+  expand(bgr, out, width);
+#else
+  ExpandScalar(bgr, out, width);
+#endif
+}
+
+void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width) {
+  for (std::int32_t x = 0; x < width; ++x) {
+    const std::uint32_t pixel = in[x];
+    bgr[x * 3] = static_cast<std::uint8_t>(pixel);
+    bgr[x * 3 + 1] = static_cast<std::uint8_t>(pixel >> 8);
+    bgr[x * 3 + 2] = static_cast<std::uint8_t>(pixel >> 16);
+  }
+}
+
+std::int32_t GetImageWidth(const PictureSurface& surface) { return surface.Width(); }
+
+std::int32_t GetImageHeight(const PictureSurface& surface) { return surface.Height(); }
+
+std::int32_t GetImageStreamLength(const PictureSurface& surface) {
+  const std::int64_t length = (static_cast<std::int64_t>(surface.Height()) + 1) * surface.Width() * 3;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(length, 0, INT32_MAX));
+}
+
+void GetImageData2D(PictureSurface& surface, PixelArray& data, bool correctOrientation) {
+  const std::int32_t width = surface.Width();
+  const std::int32_t height = surface.Height();
+  data = PixelArray(width, height);
+  ReadLines(surface, data.Bytes(), ToSize(data.RowBytes()));
+  if (!correctOrientation) return;
+  // Reverse the row order in place: row i then holds screen row i.
+  std::vector<std::uint8_t> line(ToSize(data.RowBytes()));
+  for (std::int32_t top = 0, bottom = data.Height() - 1; top < bottom; ++top, --bottom) {
+    std::memcpy(line.data(), data.Row(top), line.size());
+    std::memcpy(data.Row(top), data.Row(bottom), line.size());
+    std::memcpy(data.Row(bottom), line.data(), line.size());
+  }
+}
+
+void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
+                    std::int32_t originalHeight, const PixelArray& data, bool correctOrientation) {
+  SetPicture(surface, events, data.Bytes(), originalWidth, originalHeight,
+             ToSize(PixelArray::RowBytesFor(originalWidth)), correctOrientation, "SetImageData2D");
+}
+
+void GetImageData(PictureSurface& surface, PixelArray3D& data) {
+  data.width = std::max(0, surface.Width());
+  data.height = std::max(0, surface.Height());
+  data.bytes.assign(ToSize(data.width) * 3 * ToSize(data.height), 0);
+  ReadLines(surface, data.bytes, ToSize(data.width) * 3);
+}
+
+void SetImageData(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
+                  std::int32_t originalHeight, const PixelArray3D& data) {
+  SetPicture(surface, events, data.bytes, originalWidth, originalHeight, ToSize(originalWidth) * 3, false,
+             "SetImageData");
+}
+
+void GetImageDataStream(PictureSurface& surface, std::vector<std::uint8_t>& data) {
+  data.assign(ToSize(GetImageStreamLength(surface)) + 1, 0);
+  ReadLines(surface, data, ToSize(surface.Width()) * 3);
+}
+
+void SetImageDataStream(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
+                        std::int32_t originalHeight, std::span<const std::uint8_t> data) {
+  SetPicture(surface, events, data, originalWidth, originalHeight, ToSize(originalWidth) * 3, false,
+             "SetImageDataStream");
+}
+
+}  // namespace brindlet

@@ -1,0 +1,73 @@
+// Picture surfaces, and moving pixels between them and pixel arrays.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "render/events.h"
+#include "render/pixel_array.h"
+
+namespace brindlet {
+
+// A picture surface of a window: a persistent bitmap of Width() x Height()
+// pixels in the screen's native 32-bit format, 0xffRRGGBB per pixel, so that
+// showing it is a plain copy.
+class PictureSurface {
+ public:
+  virtual ~PictureSurface() = default;
+  virtual std::int32_t Width() const = 0;
+  virtual std::int32_t Height() const = 0;
+  // Scan line `row` counted from the bottom (0 = bottom line): Width() pixels.
+  virtual std::uint32_t* Line(std::int32_t row) = 0;
+  // A surface that redraws itself is repainted at once when a picture is set
+  // on it; any other shows the new picture at its next paint.
+  virtual bool AutoRedraw() const { return false; }
+  virtual void Refresh() {}
+  virtual void Changed() {}
+  // False while nobody can see the surface (its window is minimised or fully
+  // covered): a picture set on it then is dropped instead of copied in.
+  virtual bool Shown() const { return true; }
+};
+
+// One scan line between 24-bit pixels (blue, green, red bytes) and the
+// surface format. ExpandLine runs on vector units where the processor has them.
+void ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width);
+void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width);
+
+// Three-index pixel array: channel 0..2 fastest, then pixel x, then row
+// (bottom-up); Width * 3 bytes per row, no padding and no extra row.
+struct PixelArray3D {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// The stateless operations between surfaces and arrays. Reading replaces the
+// array whole; a Set operation replaces the whole picture of the surface,
+// scaled to it by dropping or repeating scan lines and columns, and ends by
+// letting pending window events run. A Set operation handed an array smaller
+// than the picture it is told to show throws std::length_error instead of
+// reading past the array.
+std::int32_t GetImageWidth(const PictureSurface& surface);
+std::int32_t GetImageHeight(const PictureSurface& surface);
+// (Height + 1) * Width * 3.
+std::int32_t GetImageStreamLength(const PictureSurface& surface);
+
+// Rows 0..Height-1 of `data` receive the picture bottom-up, or top-down when
+// `correctOrientation`; the extra row stays zero.
+void GetImageData2D(PictureSurface& surface, PixelArray& data, bool correctOrientation);
+void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
+                    std::int32_t originalHeight, const PixelArray& data, bool correctOrientation);
+
+void GetImageData(PictureSurface& surface, PixelArray3D& data);
+void SetImageData(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
+                  std::int32_t originalHeight, const PixelArray3D& data);
+
+// The stream holds GetImageStreamLength() + 1 bytes; rows are Width * 3 bytes
+// apart, bottom-up.
+void GetImageDataStream(PictureSurface& surface, std::vector<std::uint8_t>& data);
+void SetImageDataStream(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
+                        std::int32_t originalHeight, std::span<const std::uint8_t> data);
+
+}  // namespace brindlet
