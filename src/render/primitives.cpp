@@ -1,22 +1,19 @@
 #include "render/primitives.h"
 
-#include "render/numeric.h"
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
+
+#include "render/numeric.h"
 
 // The blend of a dot runs on vector units where the compiler can target x86
 // ones, the widest the processor has (chosen at run time); elsewhere one
-// byte at a time. All of them give the same bytes. BRINDLET_BLEND_LANES
-// (1, 2, 4 or 8; default 8) caps the width, to check the narrower ones on a
-// processor that has the wider.
-#ifndef BRINDLET_BLEND_LANES
-#define BRINDLET_BLEND_LANES 8
-#endif
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__)) && \
-    BRINDLET_BLEND_LANES >= 2
+// byte at a time. All of them give the same bytes. The environment variable
+// BRINDLET_BLEND_LANES (1, 2, 4 or 8) caps the width, so that the narrower
+// ones can be checked on a processor that has the wider.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12 warns inside its own AVX-512 headers (an "undefined" vector it
 // starts from on purpose); the warning is about the header, not this file.
 #pragma GCC diagnostic push
@@ -95,7 +92,7 @@ inline std::uint8_t Blend(std::uint8_t old, double keep, double colourPart) {
   return static_cast<std::uint8_t>(RoundHalfEvenSmall(old * keep + colourPart));
 }
 
-[[maybe_unused]] void BlendScalar(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy, double alpha,
+void BlendScalar(std::uint8_t* origin, std::ptrdiff_t rowBytes, double ox, double oy, double alpha,
                                   double red, double green, double blue) {
   for (int i = -1; i <= 1; ++i) {
     const double di = i - ox;
@@ -391,7 +388,7 @@ inline void PaintWith(const Target& target, const DotAt* dots, int count, const 
 // that the blend is inlined into the loop.
 using PaintFunction = void (*)(const Target& target, const DotAt* dots, int count, const DotColour& colour);
 
-[[maybe_unused]] __attribute__((flatten)) void PaintScalar(const Target& target, const DotAt* dots, int count,
+__attribute__((flatten)) void PaintScalar(const Target& target, const DotAt* dots, int count,
                                                            const DotColour& colour) {
   PaintWith<BlendScalar>(target, dots, count, colour);
 }
@@ -476,12 +473,20 @@ BRINDLET_PAINTERS(PaintAvx2, BRINDLET_AVX2, Avx2Blend)
 BRINDLET_PAINTERS(PaintAvx512, BRINDLET_AVX512, Avx512Blend)
 #undef BRINDLET_PAINTERS
 
+// The widest blend allowed: BRINDLET_BLEND_LANES, or 8.
+int LaneCap() {
+  const char* cap = std::getenv("BRINDLET_BLEND_LANES");
+  return cap != nullptr && *cap != '\0' ? std::atoi(cap) : 8;
+}
+
 PaintFunction ChoosePainter() {
   __builtin_cpu_init();
-  if (BRINDLET_BLEND_LANES >= 8 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
+  const int lanes = LaneCap();
+  if (lanes < 2) return PaintScalar;
+  if (lanes >= 8 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
     return PaintAvx512;
   }
-  if (BRINDLET_BLEND_LANES >= 4 && __builtin_cpu_supports("avx2")) return PaintAvx2;
+  if (lanes >= 4 && __builtin_cpu_supports("avx2")) return PaintAvx2;
   return PaintSse2;
 }
 #else
