@@ -23,13 +23,13 @@ double Median(std::vector<double> values) {
 
 // The floor measured directly: median of a few batches of whole-frame copies.
 double MeasureFloorNow() {
-  BenchGame g;
+  BenchScene g;
   std::vector<double> batches;
   constexpr int kCopies = 200;
   for (int batch = 0; batch < 7; ++batch) {
     const double start = ThreadSeconds();
     for (int i = 0; i < kCopies; ++i) {
-      g.game.FrameImage.CopyFrom(g.game.BackgroundImage);
+      g.frame.CopyFrom(g.background);
       benchmark::ClobberMemory();
     }
     batches.push_back((ThreadSeconds() - start) / kCopies);
@@ -78,14 +78,14 @@ namespace {
 // One whole-frame copy of BackgroundImage into FrameImage: what every main
 // tick does first, and the unit every other benchmark is measured in.
 void FrameCopy(benchmark::State& state) {
-  BenchGame g;
+  BenchScene g;
   LoopClock clock;
   for (auto _ : state) {
-    g.game.FrameImage.CopyFrom(g.game.BackgroundImage);
+    g.frame.CopyFrom(g.background);
     benchmark::ClobberMemory();
   }
   RecordFloor(state.iterations(), clock.PerIteration(state));
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(g.game.BackgroundImage.Bytes().size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(g.background.Bytes().size()));
 }
 
 }  // namespace
@@ -98,99 +98,94 @@ void ReportRatio(benchmark::State& state, const LoopClock& clock) {
   if (floor > 0) state.counters["ratio"] = perIteration / floor;
 }
 
-void ComposeFrame(Game& game) {
-  game.FrameImage.CopyFrom(game.BackgroundImage);
-  game.DrawLinks();
-  game.UpdateHoverGlow();
-  game.MovePegs();
-  game.DrawPegs();
-  if (game.gState == GameState::Startup) {
-    game.DrawGlowRing(game.ImageWidth / 2.0, game.ImageHeight / 2.0, kGlowRingRadius, kGlowRingColour);
-    if (game.random().Next() * 100 > 99) game.RandomizePegs();
+void ComposeFrame(BenchScene& scene) {
+  Board& board = scene.board;
+  const Context context = scene.context();
+  scene.frame.CopyFrom(scene.background);
+  DrawLinks(board, context, scene.frame);
+  UpdateHoverGlow(board, context.events);
+  MovePegs(board, context);
+  DrawPegs(board, context, scene.frame);
+  if (board.gState == GameState::Startup) {
+    DrawGlowRing(context, scene.frame, context.field.width / 2.0, context.field.height / 2.0, kGlowRingRadius,
+                 kGlowRingColour);
+    if (context.random.Next() * 100 > 99) RandomizePegs(board, context);
   }
-}
-
-void AdvanceEffects(Game& game) {
-  game.EffectsCounter = game.EffectsCounter + 1;
-  if (game.EffectsCounter > 100) game.EffectsCounter = 0;
+  board.EffectsCounter = board.EffectsCounter + 1;
+  if (board.EffectsCounter > 100) board.EffectsCounter = 0;
 }
 
 namespace {
 
 void PlacePeg(Peg& peg, double x, double y, std::int16_t kind) {
+  peg = Peg{};
   peg.X = peg.TargetX = x;
   peg.Y = peg.TargetY = y;
-  peg.VelocityX = peg.VelocityY = 0;
   peg.Kind = kind;
   peg.Colour = kind == 0 ? DrawColour{230, 30, 20, 240} : DrawColour{25, 30, 235, 240};
-  peg.Linked = kFalse;
-  peg.Master = kFalse;
-  peg.LinkTarget = 0;
-  peg.Selected = kFalse;
-  peg.Glow = 0;
-  peg.LinkEffectTimer = 0;
-  peg.LinkEffectStep = 0;
 }
 
-void Link(Game& game, int master, int target) {
-  game.Pegs[master].Linked = kTrue;
-  game.Pegs[master].Master = kTrue;
-  game.Pegs[master].LinkTarget = static_cast<std::int16_t>(target);
-  game.Pegs[target].Linked = kTrue;
-  game.Pegs[target].Master = kFalse;
+void Link(PegTable& pegs, int master, int target) {
+  pegs[master].Linked = true;
+  pegs[master].Master = true;
+  pegs[master].LinkTarget = static_cast<std::int16_t>(target);
+  pegs[target].Linked = true;
+  pegs[target].Master = false;
 }
 
 }  // namespace
 
-void BuildWorstScene(Game& game) {
+void BuildWorstScene(Board& board, Field field) {
   const double left = kCornerInset;
   const double top = kCornerInset;
-  const double right = game.ImageWidth - kCornerInset;
-  const double bottom = game.ImageHeight - kCornerInset;
-  game.PegTotal = kDefaultPegTotal;
-  game.PegCount = game.PegTotal;
+  const double right = field.width - kCornerInset;
+  const double bottom = field.height - kCornerInset;
+  PegTable& pegs = board.Pegs;
+  board.PegTotal = kDefaultPegTotal;
+  board.PegCount = board.PegTotal;
   for (int k = 0; k < 50; ++k) {
     const int master = k + 1;
     const int target = k + 51;
     const auto kind = static_cast<std::int16_t>(k % 2);
     if (k % 2 == 0) {
-      PlacePeg(game.Pegs[master], left, top, kind);
-      PlacePeg(game.Pegs[target], right, bottom, kind);
+      PlacePeg(pegs[master], left, top, kind);
+      PlacePeg(pegs[target], right, bottom, kind);
     } else {
-      PlacePeg(game.Pegs[master], left, bottom, kind);
-      PlacePeg(game.Pegs[target], right, top, kind);
+      PlacePeg(pegs[master], left, bottom, kind);
+      PlacePeg(pegs[target], right, top, kind);
     }
-    Link(game, master, target);
+    Link(pegs, master, target);
   }
   // A pair on show: the first selected peg is a link's source (white rings),
   // the second is not (green rings).
-  game.FirstPeg = 1;
-  game.SecondPeg = 52;
-  game.Pegs[1].Selected = kTrue;
-  game.Pegs[52].Selected = kTrue;
-  game.gState = GameState::SecondSelected;
+  board.FirstPeg = 1;
+  board.SecondPeg = 52;
+  pegs[1].Selected = true;
+  pegs[52].Selected = true;
+  board.gState = GameState::SecondSelected;
   // The cursor rests on peg 1, which glows at its settled brightness.
-  game.MousePosX = 1;
-  game.MousePosY = 1;
-  game.Pegs[1].Glow = 237;
+  board.MousePosX = 1;
+  board.MousePosY = 1;
+  pegs[1].Glow = 237;
 }
 
-bool BuildLinkCheckScene(Game& game) {
+bool BuildLinkCheckScene(Board& board, Field field, EventPump& events) {
   const double left = kCornerInset;
   const double top = kCornerInset;
-  const double right = game.ImageWidth - kCornerInset;
-  const double bottom = game.ImageHeight - kCornerInset;
-  game.PegTotal = kDefaultPegTotal;
-  game.PegCount = game.PegTotal;
-  game.gState = GameState::Idle;
-  for (int i = 1; i <= game.PegTotal; ++i) PlacePeg(game.Pegs[i], left, top, 0);
+  const double right = field.width - kCornerInset;
+  const double bottom = field.height - kCornerInset;
+  PegTable& pegs = board.Pegs;
+  board.PegTotal = kDefaultPegTotal;
+  board.PegCount = board.PegTotal;
+  board.gState = GameState::Idle;
+  for (int i = 1; i <= board.PegTotal; ++i) PlacePeg(pegs[i], left, top, 0);
 
   // The new link, committed as a confirmed pair is before it is checked.
-  PlacePeg(game.Pegs[1], left, top, 0);
-  PlacePeg(game.Pegs[2], right, bottom, 0);
-  Link(game, 1, 2);
-  const DrawColour colourA = game.Pegs[1].Colour;
-  const DrawColour colourB = game.Pegs[2].Colour;
+  PlacePeg(pegs[1], left, top, 0);
+  PlacePeg(pegs[2], right, bottom, 0);
+  Link(pegs, 1, 2);
+  const DrawColour colourA = pegs[1].Colour;
+  const DrawColour colourB = pegs[2].Colour;
 
   // Each standing link runs between the other two corners; its source is
   // moved along the edge in small steps until the crossing falls between two
@@ -203,21 +198,21 @@ bool BuildLinkCheckScene(Game& game) {
     for (int attempt = 0; attempt < 400 && !placed; ++attempt) {
       const double shift = 0.37 * j + 0.05 * attempt;
       const double x = left + (shift - 6.0 * static_cast<int>(shift / 6.0));
-      PlacePeg(game.Pegs[master], x, bottom, 0);
-      PlacePeg(game.Pegs[target], right, top, 0);
-      Link(game, master, target);
-      if (game.CheckLinkPath(1) == 1) {
+      PlacePeg(pegs[master], x, bottom, 0);
+      PlacePeg(pegs[target], right, top, 0);
+      Link(pegs, master, target);
+      if (CheckLinkPath(board, events, 1)) {
         placed = true;
       } else {
-        game.Pegs[1].Colour = colourA;
-        game.Pegs[2].Colour = colourB;
+        pegs[1].Colour = colourA;
+        pegs[2].Colour = colourB;
       }
-      game.Pegs[master].Linked = kFalse;
-      game.Pegs[target].Linked = kFalse;
+      pegs[master].Linked = false;
+      pegs[target].Linked = false;
     }
     if (!placed) return false;
   }
-  for (int j = 0; j < 49; ++j) Link(game, 3 + j, 52 + j);
+  for (int j = 0; j < 49; ++j) Link(pegs, 3 + j, 52 + j);
   return true;
 }
 

@@ -10,25 +10,23 @@ namespace {
 // thousands of ticks, so the flights of all pegs (one tick in a hundred on
 // average) are part of the measurement.
 void Attract(benchmark::State& state) {
-  BenchGame g;
-  g.game.MousePosX = static_cast<std::int16_t>(g.game.ImageWidth / 2);
-  g.game.MousePosY = static_cast<std::int16_t>(g.game.ImageHeight / 2);
+  BenchScene g;
+  g.board.MousePosX = static_cast<std::int16_t>(g.game.field().width / 2);
+  g.board.MousePosY = static_cast<std::int16_t>(g.game.field().height / 2);
   LoopClock clock;
   for (auto _ : state) {
-    ComposeFrame(g.game);
-    AdvanceEffects(g.game);
+    ComposeFrame(g);
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);
 }
 
 void Worst(benchmark::State& state) {
-  BenchGame g;
-  BuildWorstScene(g.game);
+  BenchScene g;
+  BuildWorstScene(g.board, g.game.field());
   LoopClock clock;
   for (auto _ : state) {
-    ComposeFrame(g.game);
-    AdvanceEffects(g.game);
+    ComposeFrame(g);
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);

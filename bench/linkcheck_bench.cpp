@@ -11,35 +11,35 @@ namespace brindlet::bench {
 namespace {
 
 void LinkCheckWorst(benchmark::State& state) {
-  BenchGame g;
-  if (!BuildLinkCheckScene(g.game)) {
+  BenchScene g;
+  if (!BuildLinkCheckScene(g.board, g.game.field(), g.platform)) {
     state.SkipWithError("no placement of the standing links keeps them clear of the new link");
     return;
   }
   LoopClock clock;
-  std::int16_t result = 1;
+  bool result = true;
   for (auto _ : state) {
-    result = g.game.CheckLinkPath(1);
+    result = CheckLinkPath(g.board, g.platform, 1);
     benchmark::DoNotOptimize(result);
   }
   ReportRatio(state, clock);
-  if (result != 1) state.SkipWithError("the new link was refused: the scene is not the intended one");
+  if (!result) state.SkipWithError("the new link was refused: the scene is not the intended one");
 }
 
 void LinkCheckReference(benchmark::State& state) {
-  BenchGame g;
-  if (!BuildLinkCheckScene(g.game)) {
+  BenchScene g;
+  if (!BuildLinkCheckScene(g.board, g.game.field(), g.platform)) {
     state.SkipWithError("no placement of the standing links keeps them clear of the new link");
     return;
   }
   LoopClock clock;
-  std::int16_t result = 1;
+  bool result = true;
   for (auto _ : state) {
-    result = testing::ReferenceCheckLinkPath(g.game.Pegs, g.game.PegTotal, 1);
+    result = testing::ReferenceCheckLinkPath(g.board.Pegs, g.board.PegTotal, 1);
     benchmark::DoNotOptimize(result);
   }
   ReportRatio(state, clock);
-  if (result != 1) state.SkipWithError("the reference walk refused the new link: the scene is not the intended one");
+  if (!result) state.SkipWithError("the reference walk refused the new link: the scene is not the intended one");
 }
 
 }  // namespace

@@ -17,23 +17,24 @@ struct Point {
 
 // Dot positions spread over the whole playfield with varied fractions, so the
 // dots fall on different pixels and cover every offset of the 3 x 3 weights.
-std::vector<Point> SpreadPoints(const Playfield& field, int count) {
+std::vector<Point> SpreadPoints(Field field, int count) {
   std::vector<Point> points;
   points.reserve(static_cast<std::size_t>(count));
   DefaultRandom random;
   for (int i = 0; i < count; ++i) {
-    points.push_back({2 + random.Next() * (field.ImageWidth - 4), 2 + random.Next() * (field.ImageHeight - 4)});
+    points.push_back({2 + random.Next() * (field.width - 4), 2 + random.Next() * (field.height - 4)});
   }
   return points;
 }
 
 void SoftPoint(benchmark::State& state) {
-  BenchGame g;
-  const std::vector<Point> points = SpreadPoints(g.game.Field(), 4096);
+  BenchScene g;
+  const Field field = g.game.field();
+  const std::vector<Point> points = SpreadPoints(field, 4096);
   const DrawColour colour{230, 40, 20, 200};
   LoopClock clock;
   for (auto _ : state) {
-    for (const Point& p : points) PlotSoftPoint(g.game.Field(), g.game.FrameImage, p.x, p.y, colour);
+    for (const Point& p : points) PlotSoftPoint(g.frame, field, p.x, p.y, colour);
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);
@@ -41,31 +42,25 @@ void SoftPoint(benchmark::State& state) {
 }
 
 void Circle(benchmark::State& state) {
-  BenchGame g;
-  const DrawColour colour = kGlowRingColour;
-  const double cx = g.game.ImageWidth / 2.0;
-  const double cy = g.game.ImageHeight / 2.0;
+  BenchScene g;
+  const Field field = g.game.field();
+  const double cx = field.width / 2.0;
+  const double cy = field.height / 2.0;
   LoopClock clock;
   for (auto _ : state) {
-    double angleStep = 0;
-    PlotCircle(g.game.Field(), g.platform, g.game.FrameImage, cx, cy, 40.0, angleStep, colour);
-    benchmark::DoNotOptimize(angleStep);
+    PlotCircle(g.frame, field, g.platform, cx, cy, 40.0, kGlowRingColour);
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);
 }
 
 void Beam(benchmark::State& state) {
-  BenchGame g;
-  g.game.EffectsCounter = 37;
+  BenchScene g;
+  const DrawColour colour{200, 0, 60, 220};
   LoopClock clock;
   for (auto _ : state) {
     // 800 x 600: 1000 px, 250 dots.
-    double x1 = 100;
-    double y1 = 100;
-    DrawColour colour{200, 0, 60, 220};
-    PlotBeam(g.game.Field(), g.platform, g.game.FrameImage, x1, y1, 900, 700, colour, 40);
-    benchmark::DoNotOptimize(colour);
+    PlotBeam(g.frame, g.game.field(), g.platform, 100, 100, 900, 700, colour, 40, 37);
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);

@@ -18,51 +18,12 @@
 #include <string>
 
 #include "game/game.h"
-#include "game/platform.h"
 #include "game/random.h"
-#include "render/fast_drawing.h"
+#include "headless/headless_platform.h"
 
 namespace {
 
 using namespace brindlet;
-
-// The window system reduced to what the game needs: yields return at once,
-// the debug window keeps the last texts it was given.
-class SoakPlatform final : public Platform {
- public:
-  SoakPlatform() : pic_bg_(kBackgroundWidth, kBackgroundHeight), pic_output_(kBackgroundWidth, kBackgroundHeight) {}
-
-  void LetEventsRun() override {}
-  ScreenPoint CursorPos() override { return cursor_; }
-  ScreenPoint ScreenToClient(WindowHandle, ScreenPoint point) override { return point; }
-  WindowHandle PicOutputHandle() override { return 1; }
-  PictureSurface& PicBG() override { return pic_bg_; }
-  PictureSurface& PicOutput() override { return pic_output_; }
-  void SizePlayfield(std::int32_t, std::int32_t) override {}
-  void HidePicBG() override {}
-  bool IsWindowVisible(Window w) override { return w == Window::Debug && debug_visible_; }
-  void ShowWindow(Window w) override {
-    if (w == Window::Debug) debug_visible_ = true;
-  }
-  void HideWindow(Window w) override {
-    if (w == Window::Debug) debug_visible_ = false;
-  }
-  void CloseWindow(Window) override {}
-  void SetTimerEnabled(Timer, bool) override {}
-  void EndProgram() override {}
-  void SetDebugStateCaption(std::string_view caption) override { caption_.assign(caption); }
-  void SetDebugPegText(std::string_view text) override { text_.assign(text); }
-
-  void SetCursor(std::int32_t x, std::int32_t y) { cursor_ = {x, y}; }
-
- private:
-  MemorySurface pic_bg_;
-  MemorySurface pic_output_;
-  ScreenPoint cursor_{0, 0};
-  bool debug_visible_ = false;
-  std::string caption_;
-  std::string text_;
-};
 
 // Resident set size in KiB, from /proc/self/statm (its second field, in pages).
 long ResidentKiB() {
@@ -75,7 +36,7 @@ long ResidentKiB() {
 
 class Player {
  public:
-  Player(Game& game, SoakPlatform& platform) : game_(game), platform_(platform), dice_(0x736F616Bull) {}
+  Player(Game& game, HeadlessPlatform& platform) : game_(game), platform_(platform), dice_(0x736F616Bull) {}
 
   // One 100 ms stretch of the timers, with the player acting now and then.
   void Stretch() {
@@ -107,10 +68,10 @@ class Player {
     if (roll < 400) {
       AimAtPeg();
     } else if (roll < 480) {
-      platform_.SetCursor(static_cast<std::int32_t>(Roll(1200)) - 80, static_cast<std::int32_t>(Roll(900)) - 60);
+      platform_.cursor = {static_cast<std::int32_t>(Roll(1200)) - 80, static_cast<std::int32_t>(Roll(900)) - 60};
       pending_click_ = true;
     } else if (roll < 490) {
-      platform_.SetCursor(static_cast<std::int32_t>(Roll(16)), static_cast<std::int32_t>(Roll(16)));
+      platform_.cursor = {static_cast<std::int32_t>(Roll(16)), static_cast<std::int32_t>(Roll(16))};
       pending_click_ = true;
     } else if (roll < 496) {
       game_.InitGame();
@@ -123,21 +84,22 @@ class Player {
 
   void AimAtPeg() {
     // Mostly a peg that the current selection can take, so links get made.
-    const int total = game_.PegTotal;
+    const Board& board = game_.board();
+    const int total = board.Total();
     int target = 1 + static_cast<int>(Roll(static_cast<std::uint32_t>(total)));
-    const bool pairing = game_.gState == GameState::FirstSelected || game_.gState == GameState::SecondSelected;
-    for (int tries = 0; tries < 20 && pairing; ++tries) {
-      const Peg& p = game_.Pegs[target];
-      if (p.Linked == kFalse && target != game_.FirstPeg && p.Kind == game_.Pegs[game_.FirstPeg].Kind) break;
+    const bool pairing = board.gState == GameState::FirstSelected || board.gState == GameState::SecondSelected;
+    for (int tries = 0; tries < 20 && pairing && PegTable::InTable(board.FirstPeg); ++tries) {
+      const Peg& p = board.Pegs[target];
+      if (!p.Linked && target != board.FirstPeg && p.Kind == board.Pegs[board.FirstPeg].Kind) break;
       target = 1 + static_cast<int>(Roll(static_cast<std::uint32_t>(total)));
     }
-    const Peg& p = game_.Pegs[target];
-    platform_.SetCursor(static_cast<std::int32_t>(p.X), static_cast<std::int32_t>(p.Y));
+    const Peg& p = board.Pegs[target];
+    platform_.cursor = {static_cast<std::int32_t>(p.X), static_cast<std::int32_t>(p.Y)};
     pending_click_ = true;
   }
 
   Game& game_;
-  SoakPlatform& platform_;
+  HeadlessPlatform& platform_;
   DefaultRandom dice_;
   bool pending_click_ = false;
   long main_ticks_ = 0;
@@ -150,9 +112,9 @@ int main(int argc, char** argv) {
   const long allowedKiB = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 1024;
   const long warmup = std::min<long>(20000, ticks / 10);
 
-  SoakPlatform platform;
+  HeadlessPlatform platform;
   DefaultRandom random;
-  Game game(platform, random);
+  Game game(platform.Roles(), random);
   game.Startup();
   Player player(game, platform);
 
@@ -165,14 +127,15 @@ int main(int argc, char** argv) {
   const long endKiB = ResidentKiB();
 
   int links = 0;
-  for (int i = 1; i <= game.PegTotal; ++i) links += game.Pegs[i].Linked == kTrue && game.Pegs[i].Master == kTrue;
+  const Board& board = game.board();
+  for (int i = 1; i <= board.Total(); ++i) links += board.Pegs[i].Linked && board.Pegs[i].Master;
   const long measured = player.main_ticks() - startTicks;
   std::printf("main ticks:          %ld (%ld after warm-up)\n", player.main_ticks(), measured);
   std::printf("resident at warm-up: %ld KiB\n", warmKiB);
   std::printf("resident at end:     %ld KiB (%+ld KiB, allowed %ld)\n", endKiB, endKiB - warmKiB, allowedKiB);
   std::printf("rate:                %.0f main ticks/s (with 1.25 effects ticks and 0.25 debug refreshes each), %.1f s\n",
               measured / seconds, seconds);
-  std::printf("state at end:        %s, %d standing links\n", StateCaption(game.gState).value_or("?").c_str(), links);
+  std::printf("state at end:        %s, %d standing links\n", StateCaption(board.gState).value_or("?").c_str(), links);
   if (endKiB - warmKiB > allowedKiB) {
     std::printf("FAIL: resident memory grew by more than %ld KiB\n", allowedKiB);
     return 1;
