@@ -7,9 +7,9 @@
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
-#define BRINDLET_SSSE3_LINES 1
+#define BRINDLET_VECTOR_LINES 1
 #else
-#define BRINDLET_SSSE3_LINES 0
+#define BRINDLET_VECTOR_LINES 0
 #endif
 
 namespace brindlet {
@@ -33,31 +33,66 @@ inline std::uint32_t Expand(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16;
 }
 
-void ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
-  for (std::int32_t x = 0; x < width; ++x) out[x] = Expand(bgr + static_cast<std::size_t>(x) * 3);
+// Pixels [x, width) one at a time, widening `change` to those that differ.
+void ExpandTail(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t x, std::int32_t width,
+                LineChange& change) {
+  for (; x < width; ++x) {
+    const std::uint32_t pixel = Expand(bgr + static_cast<std::size_t>(x) * 3);
+    if (out[x] == pixel) continue;
+    out[x] = pixel;
+    if (change.first == change.end) change.first = x;
+    change.end = x + 1;
+  }
 }
 
-#if BRINDLET_SSSE3_LINES
-// Four pixels a step: 12 bytes spread into four words by one shuffle. A step
-// loads 16 bytes, so the vector loop stops while 16 bytes are still left.
-__attribute__((target("ssse3"))) void ExpandSsse3(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+LineChange ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+  LineChange change;
+  ExpandTail(bgr, out, 0, width, change);
+  return change;
+}
+
+#if BRINDLET_VECTOR_LINES
+// Sixteen pixels a step: four groups of 12 bytes, each spread into four
+// words by one shuffle, compared with the sixteen pixels already there; only
+// a step that differs is stored. A step loads up to 16 bytes past its last
+// group's start, so the vector loop stops while 52 bytes are still left.
+__attribute__((target("sse4.1"))) inline __m128i ExpandGroup(const std::uint8_t* p) {
   const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
-  std::int32_t x = 0;
-  for (; (static_cast<std::int64_t>(width) - x) * 3 >= 16 + 12; x += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + static_cast<std::size_t>(x) * 3));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + static_cast<std::size_t>(x) * 3 + 12));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_or_si128(_mm_shuffle_epi8(a, spread), opaque));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4), _mm_or_si128(_mm_shuffle_epi8(b, spread), opaque));
-  }
-  ExpandScalar(bgr + static_cast<std::size_t>(x) * 3, out + x, width - x);
+  return _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), spread), opaque);
 }
 
-using ExpandFunction = void (*)(const std::uint8_t*, std::uint32_t*, std::int32_t);
+__attribute__((target("sse4.1"))) LineChange ExpandSse41(const std::uint8_t* bgr, std::uint32_t* out,
+                                                         std::int32_t width) {
+  LineChange change;
+  std::int32_t x = 0;
+  for (; (static_cast<std::int64_t>(width) - x) * 3 >= 36 + 16; x += 16) {
+    const std::uint8_t* p = bgr + static_cast<std::size_t>(x) * 3;
+    const __m128i a = ExpandGroup(p);
+    const __m128i b = ExpandGroup(p + 12);
+    const __m128i c = ExpandGroup(p + 24);
+    const __m128i d = ExpandGroup(p + 36);
+    __m128i* const at = reinterpret_cast<__m128i*>(out + x);
+    const __m128i diff = _mm_or_si128(
+        _mm_or_si128(_mm_xor_si128(a, _mm_loadu_si128(at)), _mm_xor_si128(b, _mm_loadu_si128(at + 1))),
+        _mm_or_si128(_mm_xor_si128(c, _mm_loadu_si128(at + 2)), _mm_xor_si128(d, _mm_loadu_si128(at + 3))));
+    if (_mm_testz_si128(diff, diff)) continue;
+    _mm_storeu_si128(at, a);
+    _mm_storeu_si128(at + 1, b);
+    _mm_storeu_si128(at + 2, c);
+    _mm_storeu_si128(at + 3, d);
+    if (change.first == change.end) change.first = x;
+    change.end = x + 16;
+  }
+  ExpandTail(bgr, out, x, width, change);
+  return change;
+}
+
+using ExpandFunction = LineChange (*)(const std::uint8_t*, std::uint32_t*, std::int32_t);
 
 ExpandFunction ChooseExpand() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3") ? ExpandSsse3 : ExpandScalar;
+  return __builtin_cpu_supports("sse4.1") ? ExpandSse41 : ExpandScalar;
 }
 #endif
 
@@ -72,27 +107,50 @@ void ReadLines(PictureSurface& surface, std::span<std::uint8_t> dst, std::size_t
   }
 }
 
+// Rows are reported changed in bands of this many.
+constexpr std::int32_t kBandRows = 16;
+
 // Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
 // picture in `src` (rows `srcStride` bytes apart, bottom-up unless
-// `topDown`), scaled by dropping or repeating scan lines and columns.
+// `topDown`), scaled by dropping or repeating scan lines and columns. Each
+// band of rows where the picture changed is reported to the surface.
 void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src, std::int32_t srcWidth,
                       std::int32_t srcHeight, std::size_t srcStride, bool topDown) {
   const std::int32_t width = surface.Width();
   const std::int32_t height = surface.Height();
   if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
-  for (std::int32_t row = 0; row < height; ++row) {
-    // Nearest source line for this destination line, in top-down screen terms.
-    const std::int32_t screenRow = height - 1 - row;
+  if (srcWidth != width) {
+    // Columns picked one by one; reported whole.
+    for (std::int32_t row = 0; row < height; ++row) {
+      const std::int32_t screenRow = height - 1 - row;
+      const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
+      const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
+      const std::uint8_t* in = src.data() + static_cast<std::size_t>(srcRow) * srcStride;
+      std::uint32_t* out = surface.Line(row);
+      for (std::int32_t x = 0; x < width; ++x) {
+        out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
+      }
+    }
+    surface.Changed({0, 0, width, height});
+    return;
+  }
+  // Screen rows top-down, so that bands are reported top to bottom.
+  PixelRect band{width, 0, 0, 0};
+  for (std::int32_t screenRow = 0; screenRow < height; ++screenRow) {
+    // Nearest source line for this screen line.
     const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
     const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
-    const std::uint8_t* in = src.data() + static_cast<std::size_t>(srcRow) * srcStride;
-    std::uint32_t* out = surface.Line(row);
-    if (srcWidth == width) {
-      ExpandLine(in, out, width);
-      continue;
+    const LineChange change = ExpandLine(src.data() + static_cast<std::size_t>(srcRow) * srcStride,
+                                         surface.Line(height - 1 - screenRow), width);
+    if (change.first != change.end) {
+      band.left = std::min(band.left, change.first);
+      band.right = std::max(band.right, change.end);
     }
-    for (std::int32_t x = 0; x < width; ++x) {
-      out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
+    if ((screenRow + 1) % kBandRows == 0 || screenRow + 1 == height) {
+      band.top = screenRow / kBandRows * kBandRows;
+      band.bottom = screenRow + 1;
+      if (!band.Empty()) surface.Changed(band);
+      band = {width, 0, 0, 0};
     }
   }
 }
@@ -100,7 +158,6 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
 // Shows the picture just set: at once on a surface that redraws itself, at
 // its next paint otherwise. Then pending events run.
 void FinishSet(PictureSurface& surface, EventPump& events) {
-  surface.Changed();
   if (surface.AutoRedraw()) surface.Refresh();
   events.LetEventsRun();
 }
@@ -118,12 +175,12 @@ void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std:
 
 }  // namespace
 
-void ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
-#if BRINDLET_SSSE3_LINES
+LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+#if BRINDLET_VECTOR_LINES
   static const ExpandFunction expand = ChooseExpand();
-  expand(bgr, out, width);
+  return expand(bgr, out, width);
 #else
-  ExpandScalar(bgr, out, width);
+  return ExpandScalar(bgr, out, width);
 #endif
 }
 

@@ -10,6 +10,18 @@
 
 namespace brindlet {
 
+// A rectangle of a picture in pixels, x to the right and y down from its
+// top-left corner; `right` and `bottom` are one past the last pixel.
+struct PixelRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+
+  bool Empty() const { return right <= left || bottom <= top; }
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 // A picture surface of a window: a persistent bitmap of Width() x Height()
 // pixels in the screen's native 32-bit format, 0xffRRGGBB per pixel, so that
 // showing it is a plain copy.
@@ -24,15 +36,24 @@ class PictureSurface {
   // on it; any other shows the new picture at its next paint.
   virtual bool AutoRedraw() const { return false; }
   virtual void Refresh() {}
-  virtual void Changed() {}
+  // The pixels within `area` changed: show them at the next paint. A new
+  // picture reports each band of rows where it differs from the old one.
+  virtual void Changed(PixelRect /*area*/) {}
   // False while nobody can see the surface (its window is minimised or fully
   // covered): a picture set on it then is dropped instead of copied in.
   virtual bool Shown() const { return true; }
 };
 
 // One scan line between 24-bit pixels (blue, green, red bytes) and the
-// surface format. ExpandLine runs on vector units where the processor has them.
-void ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width);
+// surface format. ExpandLine writes only the pixels that differ from what
+// `out` holds and returns the range [first, end) of those it wrote (empty
+// when the line was already so); it runs on vector units where the
+// processor has them.
+struct LineChange {
+  std::int32_t first = 0;
+  std::int32_t end = 0;
+};
+LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width);
 void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width);
 
 // Three-index pixel array: channel 0..2 fastest, then pixel x, then row

@@ -131,7 +131,12 @@ QTimer* MainWindow::TimerFor(Timer timer) const {
   return nullptr;
 }
 
-void MainWindow::LetEventsRun() { QCoreApplication::processEvents(); }
+void MainWindow::LetEventsRun() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_yield_ < kYieldGap) return;
+  last_yield_ = now;
+  QCoreApplication::processEvents();
+}
 
 CursorPoint MainWindow::PlayfieldCursor() {
   const QPoint client = picOutput_->mapFromGlobal(QCursor::pos()) - picOutput_->contentsRect().topLeft();

@@ -7,6 +7,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <memory>
 
 #include "game/game.h"
@@ -72,7 +73,12 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   int EndRequests() const { return end_requests_; }
 
   // --- Input ---
+  // Runs pending events unless it did so less than kYieldGap ago: the game
+  // yields hundreds of times a tick, and asking the window system each time
+  // costs system calls and thread wake-ups while a click or a tick can well
+  // wait a millisecond.
   void LetEventsRun() override;
+  static constexpr std::chrono::microseconds kYieldGap{1000};
   CursorPoint PlayfieldCursor() override;
   // --- Video ---
   PictureSurface& Background() override { return *PicBG_; }
@@ -113,6 +119,7 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   std::unique_ptr<TickLog> tick_log_;
   bool closing_for_die_ = false;
   int end_requests_ = 0;
+  std::chrono::steady_clock::time_point last_yield_{};
 };
 
 }  // namespace brindlet::ui

@@ -1,6 +1,7 @@
 #include "ui/picture_box.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
 #include <cmath>
@@ -53,6 +54,23 @@ QPoint PictureBox::ToBitmap(QPoint client) const {
           static_cast<int>(std::floor(client.y() * static_cast<double>(image_.height()) / area.height()))};
 }
 
+QRect PictureBox::ToWidget(const QRect& bitmap) const {
+  const QRect area = contentsRect();
+  if (area.size() == image_.size() || image_.isNull()) return bitmap.translated(area.topLeft());
+  const double sx = static_cast<double>(area.width()) / image_.width();
+  const double sy = static_cast<double>(area.height()) / image_.height();
+  // Widened by a pixel: smooth scaling reaches into the neighbours.
+  const QRect scaled(QPoint(static_cast<int>(std::floor(bitmap.left() * sx)) - 1,
+                            static_cast<int>(std::floor(bitmap.top() * sy)) - 1),
+                     QPoint(static_cast<int>(std::ceil((bitmap.right() + 1) * sx)) + 1,
+                            static_cast<int>(std::ceil((bitmap.bottom() + 1) * sy)) + 1));
+  return scaled.translated(area.topLeft()).intersected(area);
+}
+
+void PictureBox::Changed(PixelRect area) {
+  update(ToWidget(QRect(QPoint(area.left, area.top), QPoint(area.right - 1, area.bottom - 1))));
+}
+
 void PictureBox::paintEvent(QPaintEvent* event) {
   {
     QPainter painter(this);
@@ -60,7 +78,11 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     if (image_.isNull()) {
       painter.fillRect(area, palette().color(QPalette::Window));
     } else if (area.size() == image_.size() && devicePixelRatioF() == 1.0) {
-      painter.drawImage(area.topLeft(), image_);
+      // A plain copy of each part asked for.
+      for (const QRect& part : event->region()) {
+        const QRect shown = part.intersected(area);
+        if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), image_, shown.translated(-area.topLeft()));
+      }
     } else {
       // Screen pixels per bitmap pixel: sharp blocks at whole ratios.
       const double ratio = devicePixelRatioF() * area.width() / image_.width();

@@ -29,7 +29,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   }
   bool AutoRedraw() const override { return auto_redraw_; }
   void Refresh() override { repaint(); }
-  void Changed() override { update(contentsRect()); }
+  void Changed(PixelRect area) override;
   // False while the box's window is hidden, minimised or otherwise not exposed.
   bool Shown() const override;
 
@@ -43,6 +43,8 @@ class PictureBox final : public QFrame, public PictureSurface {
   void SetSingleBorder(bool on);
   // A point of the client area in bitmap pixels.
   QPoint ToBitmap(QPoint client) const;
+  // The part of the widget that shows a rectangle of the bitmap.
+  QRect ToWidget(const QRect& bitmap) const;
 
  signals:
   // A left click: a release that follows a left press on the box.
