@@ -253,15 +253,6 @@ BRINDLET_AVX2 inline void MixAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes,
   rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));
 }
 
-// The AVX2 blend as the painters take it: weights first, then the mix.
-struct Avx2Blend {
-  using Weights = Avx2DotWeights;
-  BRINDLET_AVX2 static Weights Weigh(double ox, double oy, double alpha) { return WeightsAvx2(ox, oy, alpha); }
-  BRINDLET_AVX2 static void Mix(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Weights& weights, double red,
-                                double green, double blue) {
-    MixAvx2(origin, rowBytes, weights, red, green, blue);
-  }
-};
 
 // Eight lanes at a time, on processors with AVX-512: the nine weights are
 // computed once (eight in one vector, the ninth alone) and spread over the
@@ -326,14 +317,6 @@ BRINDLET_AVX512 inline void MixAvx512(std::uint8_t* origin, std::ptrdiff_t rowBy
   rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));
 }
 
-struct Avx512Blend {
-  using Weights = Avx512Weights;
-  BRINDLET_AVX512 static Weights Weigh(double ox, double oy, double alpha) { return WeightsAvx512(ox, oy, alpha); }
-  BRINDLET_AVX512 static void Mix(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Weights& weights, double red,
-                                  double green, double blue) {
-    MixAvx512(origin, rowBytes, weights, red, green, blue);
-  }
-};
 #endif
 
 // Dots are gathered in runs of at most this many before they are blended.
@@ -412,15 +395,21 @@ inline void Prefetch(const Target& t, const std::uint8_t* origin) {
   }
 }
 
-// A run of dots through a blend given as weights and a mix (Avx2Blend,
-// Avx512Blend). Compiled inside each instruction set's painters, which
-// flatten it.
-template <typename Blend>
+// A blend given as its weights and its mix, for the painters below.
+template <typename Weights>
+using WeighFunction = Weights (*)(double ox, double oy, double alpha);
+template <typename Weights>
+using MixFunction = void (*)(std::uint8_t* origin, std::ptrdiff_t rowBytes, const Weights& weights, double red,
+                             double green, double blue);
+
+// A run of dots through a blend. Compiled inside each instruction set's
+// painters, which flatten it.
+template <typename Weights, WeighFunction<Weights> kWeigh, MixFunction<Weights> kMix>
 inline void PaintInTwoPasses(const Target& target, const DotAt* dots, int count, const DotColour& colour) {
   const Target t = target;
   const DotColour c = colour;
   struct Placed {
-    typename Blend::Weights weights;
+    Weights weights;
     double green;
     std::uint8_t* origin;
   };
@@ -434,13 +423,13 @@ inline void PaintInTwoPasses(const Target& target, const DotAt* dots, int count,
       double oy;
       if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
       Prefetch(t, origin);
-      placed[n++] = {Blend::Weigh(ox, oy, c.alpha), dots[k].green, origin};
+      placed[n++] = {kWeigh(ox, oy, c.alpha), dots[k].green, origin};
     }
-    for (int k = 0; k < n; ++k) Blend::Mix(placed[k].origin, t.rowBytes, placed[k].weights, c.red, placed[k].green, c.blue);
+    for (int k = 0; k < n; ++k) kMix(placed[k].origin, t.rowBytes, placed[k].weights, c.red, placed[k].green, c.blue);
   }
 }
 
-template <typename Blend>
+template <typename Weights, WeighFunction<Weights> kWeigh, MixFunction<Weights> kMix>
 inline void PaintInOnePass(const Target& target, const DotAt* dots, int count, const DotColour& colour) {
   const Target t = target;
   const DotColour c = colour;
@@ -449,16 +438,16 @@ inline void PaintInOnePass(const Target& target, const DotAt* dots, int count, c
     double ox;
     double oy;
     if (!Place(t, dots[k].x, dots[k].y, origin, ox, oy)) continue;
-    Blend::Mix(origin, t.rowBytes, Blend::Weigh(ox, oy, c.alpha), c.red, dots[k].green, c.blue);
+    kMix(origin, t.rowBytes, kWeigh(ox, oy, c.alpha), c.red, dots[k].green, c.blue);
   }
 }
 
 // The painters of one instruction set: long runs in two passes (kept out of
 // line), short ones in one.
-#define BRINDLET_PAINTERS(Name, Target_, Blend)                                                               \
+#define BRINDLET_PAINTERS(Name, Target_, ...)                                                               \
   Target_ __attribute__((noinline, flatten)) void Name##Long(const Target& target, const DotAt* dots, int count,  \
                                                             const DotColour& colour) {                       \
-    PaintInTwoPasses<Blend>(target, dots, count, colour);                                                      \
+    PaintInTwoPasses<__VA_ARGS__>(target, dots, count, colour);                                                      \
   }                                                                                                            \
   Target_ __attribute__((flatten)) void Name(const Target& target, const DotAt* dots, int count,                 \
                                              const DotColour& colour) {                                        \
@@ -466,11 +455,11 @@ inline void PaintInOnePass(const Target& target, const DotAt* dots, int count, c
       Name##Long(target, dots, count, colour);                                                                 \
       return;                                                                                                  \
     }                                                                                                          \
-    PaintInOnePass<Blend>(target, dots, count, colour);                                                        \
+    PaintInOnePass<__VA_ARGS__>(target, dots, count, colour);                                                        \
   }
 
-BRINDLET_PAINTERS(PaintAvx2, BRINDLET_AVX2, Avx2Blend)
-BRINDLET_PAINTERS(PaintAvx512, BRINDLET_AVX512, Avx512Blend)
+BRINDLET_PAINTERS(PaintAvx2, BRINDLET_AVX2, Avx2DotWeights, WeightsAvx2, MixAvx2)
+BRINDLET_PAINTERS(PaintAvx512, BRINDLET_AVX512, Avx512Weights, WeightsAvx512, MixAvx512)
 #undef BRINDLET_PAINTERS
 
 // The widest blend allowed: BRINDLET_BLEND_LANES, or 8.
