@@ -26,9 +26,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # from dpkg-dev). The X11 platform plugin comes with libqt6gui6, so the
 # program runs with what that finds.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The debug window's fallback font; without the Qt Wayland plugin the program
-# runs through XWayland only.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# The fonts the windows fall back to (DejaVu Sans Mono for the debug window,
+# Liberation Sans for Arial); without the Qt Wayland plugin the program runs
+# through XWayland only.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 
 include(CPack)
