@@ -1,0 +1,35 @@
+# The Debian package: `cpack -G DEB` in a build folder makes
+# brindlet_<version>-1_<architecture>.deb from what `cmake --install` puts in
+# place (the program, the desktop entry, the icons, the manual page and the
+# metainfo), installed under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME brindlet)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Brindlet developers")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://brindlet.example.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "puzzle toy: link glowing pegs of one colour with dotted beams")
+# The package's long description, one paragraph in short lines.
+set(CPACK_PACKAGE_DESCRIPTION "A hundred glowing red and blue pegs drift over a black playfield.
+Click two pegs of one colour family to join them with an animated dotted
+beam. A link whose path would pass within a couple of pixels of a link that
+is already standing is refused. Every peg takes part in at most one link.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The package ships the program without its debugging information.
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Brindlet developers <brindlet@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Depends is computed from the libraries the program links (dpkg-shlibdeps,
+# from dpkg-dev). The X11 platform plugin comes with libqt6gui6, so the
+# program runs with what that finds.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The fonts the windows fall back to (DejaVu Sans Mono for the debug window,
+# Liberation Sans for Arial); without the Qt Wayland plugin the program runs
+# through XWayland only.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
+
+include(CPack)
