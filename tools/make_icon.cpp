@@ -9,23 +9,18 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "render/events.h"
+#include "headless/headless_platform.h"
 #include "render/pixel_array.h"
 #include "render/primitives.h"
 
 namespace {
-
-class NoEvents final : public brindlet::EventPump {
- public:
-  void LetEventsRun() override {}
-};
 
 // The icon is drawn at 64 x 64 game pixels and scaled with nearest-neighbour
 // (as the playfield is) or smoothly for the small sizes.
 QImage DrawIcon() {
   using namespace brindlet;
   constexpr int kSize = 64;
-  NoEvents events;
+  HeadlessPlatform events;  // nothing waits to run while the icon is drawn
   PixelArray pixels(kSize, kSize);
   const Field field{kSize, kSize};
   const DrawColour red{245, 30, 24, 250};
