@@ -311,12 +311,14 @@ PartCountWindow::PartCountWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
 
   const QFont heads = DesignFont(kArial, 8.25, true);
   const QColor headsBackground(128, 0, 0);
-  text1_ = MakeGridBox(this, "Text1", QRect(32, 8, 1321, 17), heads, headsBackground, ColumnHeadsText());
-  text2_ = MakeGridBox(this, "Text2", QRect(8, 32, 17, 285), heads, headsBackground, RowHeadsText());
+  // Made in keyboard focus order: the focus chain follows the order children
+  // are made, and the first box in it gets the focus when the window opens.
+  // Reordering the chain afterwards would not do: it is a ring, and the grid
+  // would only come after the window itself, behind the heads.
   txtPartCount_ = MakeGridBox(this, "txtPartCount", QRect(32, 32, 1321, 285), DesignFont(kConsolas, 6.0, true),
                               Qt::black, PartCountGridText());
-
-  ChainTabOrder({txtPartCount_, text1_, text2_});
+  text1_ = MakeGridBox(this, "Text1", QRect(32, 8, 1321, 17), heads, headsBackground, ColumnHeadsText());
+  text2_ = MakeGridBox(this, "Text2", QRect(8, 32, 17, 285), heads, headsBackground, RowHeadsText());
 }
 
 }  // namespace brindlet::ui

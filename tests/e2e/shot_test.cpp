@@ -6,32 +6,32 @@
 #include <cmath>
 #include <string>
 
+#include "game/game.h"
+#include "headless/headless_platform.h"
 #include "shot.h"
-#include "support/fakes.h"
 
 namespace brindlet::e2e {
 namespace {
 
-using brindlet::testing::FakePlatform;
-
-// A started-up game on the fake platform with the program's own random
+// A started-up game on the headless platform with the program's own random
 // source, the cursor parked far from the playfield.
 struct RenderedGame {
-  FakePlatform platform;
+  HeadlessPlatform platform;
   DefaultRandom random;
-  Game game{platform, random};
+  Game game{platform.Roles(), random};
 
   RenderedGame() {
     game.Startup();
-    platform.SetCursorClient(-5000, -5000);
+    platform.cursor = {-5000, -5000};
   }
 
+  // What the playfield shows, as a screenshot of it reads.
   Image Frame() {
-    const int w = game.ImageWidth, h = game.ImageHeight;
+    const int w = game.field().width, h = game.field().height;
     Image image(w, h);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
-        const auto bgr = platform.pic_output.PixelAt(x, y);
+        const auto bgr = platform.playfield.PixelAt(x, y);
         image.Set(x, y, {bgr[2], bgr[1], bgr[0]});
       }
     }
@@ -45,10 +45,10 @@ struct RenderedGame {
   // The first click, then the effects ticks that create every peg and enough
   // main ticks for all of them to come to rest.
   void StartAndSettle() {
-    platform.SetCursorClient(600, 400);
+    platform.cursor = {600, 400};
     game.MainTick();
     game.Click();
-    platform.SetCursorClient(-5000, -5000);
+    platform.cursor = {-5000, -5000};
     for (int i = 0; i < 110; ++i) {
       game.EffectsTick();
       if (i % 5 != 4) game.MainTick();  // four main ticks to five effects ticks
@@ -58,18 +58,16 @@ struct RenderedGame {
 
   // A player's click: the cursor moves, a main tick samples it, then the click.
   void ClickAt(Point p) {
-    platform.SetCursorClient(static_cast<int>(p.x), static_cast<int>(p.y));
+    platform.cursor = {static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)};
     game.MainTick();
     game.Click();
   }
 
   // The peg the game holds nearest to a seen position.
-  int TruePeg(Point seen) {
-    double distance = 0;
-    return game.NearestPeg(seen.x, seen.y, distance);
-  }
+  int TruePeg(Point seen) { return NearestPeg(game.board(), platform, seen.x, seen.y).index; }
 
-  bool Linked(int index) { return game.Pegs[index].Linked == kTrue; }
+  const Peg& PegAt(int index) const { return game.board().Pegs[index]; }
+  bool Linked(int index) const { return PegAt(index).Linked; }
 };
 
 Point PegPoint(const Peg& peg) { return {peg.X, peg.Y}; }
@@ -137,7 +135,7 @@ TEST(ShotPegs, AttractDisplayShowsGreyPegsAndTheOrangeRing) {
   for (const SeenPeg& seen : grey) {
     if (!seen.single) continue;
     ++singles;
-    const Peg& peg = g.game.Pegs[g.TruePeg(seen.position)];
+    const Peg& peg = g.PegAt(g.TruePeg(seen.position));
     if (Distance(seen.position, PegPoint(peg)) <= 1.0) ++matched;
   }
   EXPECT_GE(singles, 70);
@@ -147,7 +145,7 @@ TEST(ShotPegs, AttractDisplayShowsGreyPegsAndTheOrangeRing) {
 TEST(ShotPegs, GameShowsRedAndBluePegsWherePegsAre) {
   RenderedGame g;
   g.StartAndSettle();
-  ASSERT_EQ(g.game.gState, GameState::Idle);
+  ASSERT_EQ(g.game.board().gState, GameState::Idle);
   const Image frame = g.Frame();
   EXPECT_TRUE(FindPegs(frame, {Hue::Grey}).empty());
   EXPECT_EQ(CentreRingPixels(frame), 0);
@@ -158,7 +156,7 @@ TEST(ShotPegs, GameShowsRedAndBluePegsWherePegsAre) {
   for (const SeenPeg& seen : pegs) {
     if (!seen.single) continue;
     ++singles;
-    const Peg& peg = g.game.Pegs[g.TruePeg(seen.position)];
+    const Peg& peg = g.PegAt(g.TruePeg(seen.position));
     EXPECT_EQ(seen.hue, peg.Kind == 0 ? Hue::Red : Hue::Blue);
     sum_dx += peg.X - seen.position.x;
     sum_dy += peg.Y - seen.position.y;
@@ -182,8 +180,8 @@ TEST(ShotLinks, ShowcaseLinkShowsRingsThenABeam) {
   EXPECT_LT(LitShare(g.Frame(), a, b), 0.05);
 
   g.ClickAt(ClickPoint(a));
-  ASSERT_EQ(g.game.gState, GameState::FirstSelected);
-  EXPECT_EQ(g.game.FirstPeg, ia);
+  ASSERT_EQ(g.game.board().gState, GameState::FirstSelected);
+  EXPECT_EQ(g.game.board().FirstPeg, ia);
   // The rings flicker; over a few frames they show.
   int ring_frames = 0;
   for (int i = 0; i < 4; ++i) {
@@ -195,8 +193,8 @@ TEST(ShotLinks, ShowcaseLinkShowsRingsThenABeam) {
   EXPECT_GE(ring_frames, 2);
 
   g.ClickAt(ClickPoint(b));
-  ASSERT_EQ(g.game.gState, GameState::SecondSelected);
-  EXPECT_EQ(g.game.SecondPeg, ib);
+  ASSERT_EQ(g.game.board().gState, GameState::SecondSelected);
+  EXPECT_EQ(g.game.board().SecondPeg, ib);
   const std::optional<Point> empty = EmptySpot(pegs, PickRules{});
   ASSERT_TRUE(empty);
   g.ClickAt(*empty);
@@ -233,7 +231,7 @@ TEST(ShotLinks, PlannedRefusalIsRefusedAndShowsGreen) {
   EXPECT_TRUE(g.Linked(g.TruePeg(pegs[first.first].position)));
   EXPECT_FALSE(g.Linked(ic));
   EXPECT_FALSE(g.Linked(id));
-  EXPECT_EQ(g.game.Pegs[ic].Colour.Green, 128);
+  EXPECT_EQ(g.PegAt(ic).Colour.Green, 128);
   g.game.MainTick();
   const Image frame = g.Frame();
   EXPECT_TRUE(ShowsRefusedPeg(frame, pegs[refused->first].position));
@@ -253,10 +251,10 @@ TEST(ShotLinks, PlannedLinksAreAllAccepted) {
     g.ClickAt(ClickPoint(pegs[link.first].position));
     g.ClickAt(ClickPoint(pegs[link.second].position));
     g.ClickAt(*empty);
-    ASSERT_EQ(g.game.gState, GameState::Idle);
+    ASSERT_EQ(g.game.board().gState, GameState::Idle);
   }
   int linked = 0;
-  for (int i = 1; i <= g.game.PegTotal; ++i) linked += g.Linked(i);
+  for (int i = 1; i <= g.game.board().Total(); ++i) linked += g.Linked(i);
   EXPECT_EQ(linked, static_cast<int>(plan.size()) * 2);
 }
 

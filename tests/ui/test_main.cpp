@@ -1,7 +1,8 @@
 // Test main for the widget tests: one QApplication for all tests. Unless the
 // caller chose another platform, they run offscreen (no display needed, also
-// for --gtest_list_tests) on one 1600 x 1000 screen at 96 dpi: wide enough for
-// the debug window and the main window side by side.
+// for --gtest_list_tests) at 96 dpi on a 1600 x 1000 screen, wide enough for
+// the debug window and the main window side by side, beside which lies a
+// second screen too small for the playfield.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,6 +13,8 @@ namespace {
 constexpr char kScreenConfig[] =
     R"({ "windowFrameMargins": true,
   "screens": [ { "name": "TestScreen", "x": 0, "y": 0, "width": 1600, "height": 1000,
+                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 },
+               { "name": "SmallScreen", "x": 1600, "y": 0, "width": 1024, "height": 600,
                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] })";
 
 // The offscreen platform cannot raise windows and says so on every start-up
