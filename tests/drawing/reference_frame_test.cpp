@@ -12,18 +12,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/fakes.h"
+#include "game/game.h"
+#include "headless/headless_platform.h"
 
 namespace brindlet::testing {
 namespace {
 
 constexpr std::int32_t kWidth = 160;
 constexpr std::int32_t kHeight = 120;
-const char* const kReferenceName = "reference_frame_160x120.bin";
+constexpr std::int32_t kRowBytes = PixelArray::RowBytesFor(kWidth);
+using Bytes = std::vector<std::uint8_t>;
 
 // A fixed stream of reals in [0, 1) of the test's own (a 64-bit LCG), so the
 // frame depends on the drawing code alone and not on the game's generator.
@@ -48,138 +49,110 @@ Peg MakePeg(double x, double y, DrawColour colour) {
 
 // Six pegs on a graded background, in the attract state (so the centre ring
 // is drawn) with one tick of motion, hover, beam and rings.
-std::vector<std::uint8_t> ComposeFrame() {
-  FakePlatform platform(kWidth, kHeight);
+Bytes ComposeFrame() {
+  HeadlessPlatform platform(kWidth, kHeight);
   for (std::int32_t y = 0; y < kHeight; ++y) {
     for (std::int32_t x = 0; x < kWidth; ++x) {
-      platform.pic_bg.SetPixel(x, y, {static_cast<std::uint8_t>(x / 2), static_cast<std::uint8_t>(y / 3),
-                                      static_cast<std::uint8_t>((x + y) / 8)});
+      platform.background.SetPixel(x, y, {static_cast<std::uint8_t>(x / 2), static_cast<std::uint8_t>(y / 3),
+                                          static_cast<std::uint8_t>((x + y) / 8)});
     }
   }
   SequenceRandom random;
-  Game game(platform, random);
+  Game game(platform.Roles(), random);
   game.Startup();
 
-  for (int i = 1; i <= PegTable::kCapacity; ++i) game.Pegs[i] = Peg{};
-  game.PegTotal = 6;
+  Board board = game.board();
+  board.Pegs = PegTable{};
+  board.PegTotal = 6;
+  PegTable& pegs = board.Pegs;
   // 1 -> 2: a link, its master gliding toward a new place.
-  game.Pegs[1] = MakePeg(40.3, 30.7, {235, 30, 20, 245});
-  game.Pegs[1].TargetX = 46.3;
-  game.Pegs[1].TargetY = 35.2;
-  game.Pegs[1].Linked = game.Pegs[1].Master = kTrue;
-  game.Pegs[1].LinkTarget = 2;
-  game.Pegs[1].LinkEffectTimer = 40;
-  game.Pegs[1].LinkEffectStep = 3;
-  game.Pegs[2] = MakePeg(120.6, 50.2, {240, 10, 40, 238});
-  game.Pegs[2].Linked = kTrue;
+  pegs[1] = MakePeg(40.3, 30.7, {235, 30, 20, 245});
+  pegs[1].TargetX = 46.3;
+  pegs[1].TargetY = 35.2;
+  pegs[1].Linked = pegs[1].Master = true;
+  pegs[1].LinkTarget = 2;
+  pegs[1].LinkEffectTimer = 40;
+  pegs[1].LinkEffectStep = 3;
+  pegs[2] = MakePeg(120.6, 50.2, {240, 10, 40, 238});
+  pegs[2].Linked = true;
   // 3 and 4: a selected pair, 3 its master.
-  game.Pegs[3] = MakePeg(50.5, 90.5, {20, 30, 230, 250});
-  game.Pegs[3].Selected = game.Pegs[3].Master = kTrue;
-  game.Pegs[4] = MakePeg(110.2, 95.8, {40, 20, 245, 240});
-  game.Pegs[4].Selected = kTrue;
+  pegs[3] = MakePeg(50.5, 90.5, {20, 30, 230, 250});
+  pegs[3].Selected = pegs[3].Master = true;
+  pegs[4] = MakePeg(110.2, 95.8, {40, 20, 245, 240});
+  pegs[4].Selected = true;
   // 5: glowing, with the cursor close by.
-  game.Pegs[5] = MakePeg(85.4, 60.1, {250, 45, 15, 250});
-  game.Pegs[5].Glow = 180;
+  pegs[5] = MakePeg(85.4, 60.1, {250, 45, 15, 250});
+  pegs[5].Glow = 180;
   // 6: plain, near the top edge, so that some of its dots reach the extra row.
-  game.Pegs[6] = MakePeg(20.8, 2.3, {10, 50, 210, 232});
-  game.Pegs[6].Glow = 5;
-
-  game.gState = GameState::Startup;
-  game.EffectsCounter = 37;
-  platform.SetCursorClient(88, 62);
+  pegs[6] = MakePeg(20.8, 2.3, {10, 50, 210, 232});
+  pegs[6].Glow = 5;
+  board.gState = GameState::Startup;
+  board.EffectsCounter = 37;
+  game.SetBoard(board);
+  platform.cursor = {88, 62};
   game.MainTick();
 
-  const auto bytes = game.FrameImage.Bytes();
+  const auto bytes = game.FrameImage().Bytes();
   return {bytes.begin(), bytes.end()};
 }
 
-std::filesystem::path ReferencePath() { return std::filesystem::path(BRINDLET_TEST_DATA) / kReferenceName; }
+const std::filesystem::path kStored = std::filesystem::path(BRINDLET_TEST_DATA) / "reference_frame_160x120.bin";
 
-bool ReadFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) ADD_FAILURE() << "could not write " << path;
-}
-
-// The visible picture (rows Height - 1 down to 0 of the array) as a binary
-// PPM, for a person to look at.
-void WritePpm(const std::filesystem::path& path, const std::vector<std::uint8_t>& frame) {
-  const std::int32_t rowBytes = PixelArray::RowBytesFor(kWidth);
+// The visible picture (array rows Height - 1 down to 0) as a binary PPM, for
+// a person to look at; written beside the test binary.
+std::filesystem::path WritePpm(const char* name, const Bytes& frame) {
+  const auto path = std::filesystem::absolute(name);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << "P6\n" << kWidth << ' ' << kHeight << "\n255\n";
   for (std::int32_t row = kHeight - 1; row >= 0; --row) {
     for (std::int32_t x = 0; x < kWidth; ++x) {
-      const std::size_t at = static_cast<std::size_t>(row) * rowBytes + static_cast<std::size_t>(x) * 3;
+      const std::size_t at = static_cast<std::size_t>(row) * kRowBytes + static_cast<std::size_t>(x) * 3;
       const char rgb[3] = {static_cast<char>(frame[at + 2]), static_cast<char>(frame[at + 1]),
                            static_cast<char>(frame[at])};
       out.write(rgb, 3);
     }
   }
-}
-
-std::string DescribeDifference(const std::vector<std::uint8_t>& actual, const std::vector<std::uint8_t>& expected) {
-  std::ostringstream out;
-  if (actual.size() != expected.size()) {
-    out << "the stored frame has " << expected.size() << " bytes, the composed one " << actual.size();
-    return out.str();
-  }
-  const std::int32_t rowBytes = PixelArray::RowBytesFor(kWidth);
-  std::size_t differing = 0;
-  std::size_t first = actual.size();
-  for (std::size_t i = 0; i < actual.size(); ++i) {
-    if (actual[i] != expected[i]) {
-      if (differing++ == 0) first = i;
-    }
-  }
-  if (differing == 0) return "";
-  const auto row = static_cast<std::int32_t>(first / rowBytes);
-  const auto col = static_cast<std::int32_t>(first % rowBytes);
-  static const char* const kChannels[] = {"blue", "green", "red"};
-  out << differing << " bytes differ; the first is byte " << first << ": array row " << row << " (screen row "
-      << kHeight - 1 - row << "), byte column " << col << " (pixel " << col / 3 << ", "
-      << (col < kWidth * 3 ? kChannels[col % 3] : "padding") << "): composed " << int{actual[first]} << ", stored "
-      << int{expected[first]};
-  return out.str();
+  return path;
 }
 
 TEST(ReferenceFrame, MatchesTheStoredFrameByteForByte) {
-  const std::vector<std::uint8_t> frame = ComposeFrame();
-  ASSERT_EQ(frame.size(), static_cast<std::size_t>(PixelArray::RowBytesFor(kWidth)) * (kHeight + 1));
+  const Bytes frame = ComposeFrame();
+  ASSERT_EQ(frame.size(), static_cast<std::size_t>(kRowBytes) * (kHeight + 1));
   // Composing again gives the same bytes: nothing carries over between frames.
   ASSERT_EQ(ComposeFrame(), frame);
 
   const char* regenerate = std::getenv("BRINDLET_REGENERATE_REFERENCE");
   if (regenerate != nullptr && std::string(regenerate) == "1") {
-    WriteFile(ReferencePath(), frame);
-    const auto preview = std::filesystem::absolute("reference_frame_160x120.ppm");
-    WritePpm(preview, frame);
-    FAIL() << "BRINDLET_REGENERATE_REFERENCE=1: the reference frame was REWRITTEN, not checked.\n"
-           << "  stored frame: " << ReferencePath() << "\n  picture to look at: " << preview
+    std::ofstream(kStored, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
+    FAIL() << "BRINDLET_REGENERATE_REFERENCE=1: the reference frame was REWRITTEN, not checked.\n  stored frame: "
+           << kStored << "\n  picture to look at: " << WritePpm("reference_frame_160x120.ppm", frame)
            << "\nLook at the picture, commit the new frame if it is right, and run the tests again without the "
               "variable.";
   }
 
-  std::vector<std::uint8_t> stored;
-  ASSERT_TRUE(ReadFile(ReferencePath(), stored))
-      << "no stored frame at " << ReferencePath()
-      << "; create it with BRINDLET_REGENERATE_REFERENCE=1 (see tests/README.md)";
+  std::ifstream in(kStored, std::ios::binary);
+  ASSERT_TRUE(in) << "no stored frame at " << kStored
+                  << "; create it with BRINDLET_REGENERATE_REFERENCE=1 (see tests/README.md)";
+  const Bytes stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(stored.size(), frame.size()) << "bytes in the stored frame " << kStored << " and the composed one";
 
-  const std::string difference = DescribeDifference(frame, stored);
-  if (!difference.empty()) {
-    const auto actualPicture = std::filesystem::absolute("reference_frame_actual.ppm");
-    const auto storedPicture = std::filesystem::absolute("reference_frame_expected.ppm");
-    WritePpm(actualPicture, frame);
-    if (stored.size() == frame.size()) WritePpm(storedPicture, stored);
-    ADD_FAILURE() << "the composed frame differs from " << ReferencePath() << ": " << difference
-                  << "\n  composed frame: " << actualPicture << "\n  stored frame: " << storedPicture;
+  std::size_t differing = 0;
+  std::size_t first = 0;
+  for (std::size_t i = 0; i < frame.size(); ++i) {
+    if (frame[i] != stored[i] && differing++ == 0) first = i;
   }
+  if (differing == 0) return;
+  const auto row = static_cast<std::int32_t>(first / kRowBytes);
+  const auto col = static_cast<std::int32_t>(first % kRowBytes);
+  static const char* const kChannels[] = {"blue", "green", "red"};
+  ADD_FAILURE() << "the composed frame differs from " << kStored << ": " << differing
+                << " bytes differ; the first is byte " << first << ": array row " << row << " (screen row "
+                << kHeight - 1 - row << "), byte column " << col << " (pixel " << col / 3 << ", "
+                << (col < kWidth * 3 ? kChannels[col % 3] : "padding") << "): composed " << int{frame[first]}
+                << ", stored " << int{stored[first]}
+                << "\n  composed frame: " << WritePpm("reference_frame_actual.ppm", frame)
+                << "\n  stored frame: " << WritePpm("reference_frame_expected.ppm", stored);
 }
 
 }  // namespace
