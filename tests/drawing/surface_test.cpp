@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "game/random.h"
 #include "headless/headless_platform.h"
 #include "pixel_checks.h"
 #include "render/surface.h"
@@ -30,7 +31,10 @@ class CountingSurface final : public PictureSurface {
   std::uint32_t* Line(std::int32_t row) override { return pixels_.data() + static_cast<std::size_t>(row) * width_; }
   bool AutoRedraw() const override { return auto_redraw_; }
   void Refresh() override { ++refreshes; }
-  void Changed() override { ++changes; }
+  void Changed(PixelRect area) override {
+    ++changes;
+    areas.push_back(area);
+  }
   bool Shown() const override { return shown; }
 
   // Pixel (x, y), y counted from the top of the picture.
@@ -47,6 +51,7 @@ class CountingSurface final : public PictureSurface {
 
   int refreshes = 0;
   int changes = 0;
+  std::vector<PixelRect> areas;
   bool shown = true;
 
  private:
@@ -295,10 +300,10 @@ TEST(SetOperations, RefuseAnArrayTooSmallForThePictureAndLeaveTheSurfaceAlone) {
 }
 
 TEST(ScanLines, ExpandAndPackAgreeWithAPlainLoopAtEveryWidth) {
-  // Widths from 10 up go through the vector path of ExpandLine where the
+  // Widths from 18 up go through the vector path of ExpandLine where the
   // processor has one; the guard word after each line must stay untouched.
   constexpr std::uint32_t kGuard = 0x5A5A5A5Au;
-  for (int width = 0; width <= 40; ++width) {
+  for (int width = 0; width <= 80; ++width) {
     std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
     for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<std::uint8_t>(i * 37 + width * 11 + 5);
     std::vector<std::uint32_t> expanded(static_cast<std::size_t>(width) + 1, kGuard);
@@ -314,6 +319,68 @@ TEST(ScanLines, ExpandAndPackAgreeWithAPlainLoopAtEveryWidth) {
     PackLine(expanded.data(), packed.data(), width);
     ASSERT_TRUE(std::equal(bgr.begin(), bgr.end(), packed.begin())) << "width " << width;
     ASSERT_EQ(packed.back(), 0xA5) << "width " << width;
+  }
+}
+
+TEST(ScanLines, ExpandReportsWhatItChangedAndWritesNothingElse) {
+  // A line expanded again is unchanged; one pixel changed anywhere is written
+  // and lies within the reported range. Missing one would leave a stale
+  // pixel on the screen.
+  for (int width : {1, 17, 18, 33, 70, 80}) {
+    std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
+    for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<std::uint8_t>(i * 29 + 3);
+    std::vector<std::uint32_t> line(static_cast<std::size_t>(width), 0);
+    const LineChange first = ExpandLine(bgr.data(), line.data(), width);
+    EXPECT_EQ(first.first, 0) << "width " << width;
+    EXPECT_EQ(first.end, width) << "width " << width;
+    const LineChange again = ExpandLine(bgr.data(), line.data(), width);
+    EXPECT_EQ(again.first, again.end) << "width " << width;
+    for (int x = 0; x < width; ++x) {
+      for (int channel = 0; channel < 3; ++channel) {
+        bgr[x * 3 + channel] ^= 0x40;
+        const LineChange change = ExpandLine(bgr.data(), line.data(), width);
+        ASSERT_LE(change.first, x) << "width " << width << ", pixel " << x;
+        ASSERT_GT(change.end, x) << "width " << width << ", pixel " << x;
+        ASSERT_EQ((line[x] >> (8 * channel)) & 0xff, bgr[x * 3 + channel]) << "width " << width << ", pixel " << x;
+      }
+    }
+  }
+}
+
+TEST(SetOperations, ReportEveryChangedPixelInBandsFromTheTop) {
+  // Presenting a picture reports the bands of rows where it differs from
+  // what the surface shows, top to bottom; every changed pixel lies in one.
+  constexpr int kWidth = 90;
+  constexpr int kHeight = 70;
+  CountingSurface surface(kWidth, kHeight);
+  HeadlessPlatform events(1, 1);
+  PixelArray picture(kWidth, kHeight);
+  SetImageData2D(surface, events, kWidth, kHeight, picture, false);
+  EXPECT_EQ(surface.changes, 0) << "a black picture on a black surface changes nothing";
+
+  DefaultRandom dice(7);
+  for (int round = 0; round < 50; ++round) {
+    std::vector<std::pair<int, int>> changed;  // (x, screen row)
+    for (int k = 0; k < 1 + round % 4; ++k) {
+      const int x = static_cast<int>(dice.NextBits() % kWidth);
+      const int y = static_cast<int>(dice.NextBits() % kHeight);
+      if (std::find(changed.begin(), changed.end(), std::pair{x, y}) != changed.end()) continue;
+      picture(3 * x + 1, kHeight - 1 - y) ^= 0x81;
+      changed.emplace_back(x, y);
+    }
+    surface.areas.clear();
+    SetImageData2D(surface, events, kWidth, kHeight, picture, false);
+    for (std::size_t i = 1; i < surface.areas.size(); ++i) {
+      EXPECT_GE(surface.areas[i].top, surface.areas[i - 1].bottom) << "bands come top to bottom, apart";
+    }
+    for (const auto& [x, y] : changed) {
+      const bool covered = std::any_of(surface.areas.begin(), surface.areas.end(), [&](const PixelRect& r) {
+        return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+      });
+      EXPECT_TRUE(covered) << "round " << round << ": pixel (" << x << ", " << y << ") changed unreported";
+      EXPECT_EQ(surface.PixelAt(x, y)[1], picture(3 * x + 1, kHeight - 1 - y));
+    }
+    EXPECT_LE(surface.areas.size(), changed.size());
   }
 }
 
