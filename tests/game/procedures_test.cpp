@@ -52,16 +52,6 @@ TEST(SeedGame, TakesSixDrawsPerPegInOrderAndKeepsMotionGlowAndBeam) {
   EXPECT_EQ(b.peg(2), (Peg{50, 385, 50, 385, 1.25, -3.5, kGrey, 1, false, false, 100, false, 77, 42.5, -2}));
   EXPECT_EQ(b.peg(3), (Peg{513, 385, 513, 385, 1.25, -3.5, kGrey, 0, false, true, 50, false, 77, 42.5, -2}));
   EXPECT_EQ(b.peg(101), Peg{}) << "only pegs in play are seeded";
-
-  Bench small;  // a playfield smaller than the margins
-  small.field = {80, 60};
-  Seed(small, {{0, 0}, {kBelowOne, kBelowOne}});
-  EXPECT_EQ(small.peg(1).X, 50.0);
-  EXPECT_EQ(small.peg(1).Y, 50.0);
-  EXPECT_NEAR(small.peg(2).X, 30.0, 1e-9);
-  EXPECT_NEAR(small.peg(2).Y, 10.0, 1e-9);
-  EXPECT_EQ(small.peg(3).X, 40.0);
-  EXPECT_EQ(small.peg(3).Y, 30.0);
 }
 
 TEST(SeedGame, KindLinkedAndTargetRoundHalfToEven) {
