@@ -4,6 +4,7 @@
 // restarts run at the yield points of a click and of the link check it starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
