@@ -14,7 +14,7 @@
 namespace brindlet {
 
 // A picture surface whose bitmap lives in memory.
-class MemorySurface final : public PictureSurface {
+class MemorySurface : public PictureSurface {
  public:
   MemorySurface(std::int32_t width, std::int32_t height);
 

@@ -20,45 +20,29 @@ namespace {
 using Bgr = std::array<std::uint8_t, 3>;
 
 // A surface in memory that counts how it is asked to show a new picture.
-class CountingSurface final : public PictureSurface {
+class CountingSurface final : public MemorySurface {
  public:
-  CountingSurface(std::int32_t width, std::int32_t height, bool autoRedraw = false)
-      : width_(width), height_(height), auto_redraw_(autoRedraw),
-        pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0xff000000u) {}
+  CountingSurface(std::int32_t width, std::int32_t height, bool autoRedraw = false) : MemorySurface(width, height) {
+    auto_redraw = autoRedraw;
+  }
 
-  std::int32_t Width() const override { return width_; }
-  std::int32_t Height() const override { return height_; }
-  std::uint32_t* Line(std::int32_t row) override { return pixels_.data() + static_cast<std::size_t>(row) * width_; }
-  bool AutoRedraw() const override { return auto_redraw_; }
   void Refresh() override { ++refreshes; }
   void Changed(PixelRect area) override {
     ++changes;
     areas.push_back(area);
   }
-  bool Shown() const override { return shown; }
 
-  // Pixel (x, y), y counted from the top of the picture.
-  Bgr PixelAt(std::int32_t x, std::int32_t y) {
-    const std::uint32_t p = Line(height_ - 1 - y)[x];
-    return {static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p >> 16)};
-  }
-  void SetPixel(std::int32_t x, std::int32_t y, Bgr bgr) {
-    Line(height_ - 1 - y)[x] = 0xff000000u | bgr[0] | std::uint32_t{bgr[1]} << 8 | std::uint32_t{bgr[2]} << 16;
-  }
-  bool IsBlank() const {
-    return std::all_of(pixels_.begin(), pixels_.end(), [](std::uint32_t p) { return p == 0xff000000u; });
+  bool IsBlank() {
+    for (std::int32_t row = 0; row < Height(); ++row) {
+      const std::uint32_t* line = Line(row);
+      if (!std::all_of(line, line + Width(), [](std::uint32_t p) { return p == 0xff000000u; })) return false;
+    }
+    return true;
   }
 
   int refreshes = 0;
   int changes = 0;
   std::vector<PixelRect> areas;
-  bool shown = true;
-
- private:
-  std::int32_t width_;
-  std::int32_t height_;
-  bool auto_redraw_;
-  std::vector<std::uint32_t> pixels_;
 };
 
 // Distinct for every pixel of pictures up to 80 x 80, and decodable.
