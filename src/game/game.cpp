@@ -27,7 +27,7 @@ void Game::MainTick() {
   const CursorPoint cursor = platform_.input.PlayfieldCursor();
   board_.MousePosX = Low16(cursor.x);
   board_.MousePosY = Low16(cursor.y);
-  frame_.CopyFrom(background_);
+  frame_.RestoreFrom(background_);
   // Links are drawn from the positions before this tick's motion step, pegs
   // from the positions after it.
   DrawLinks(board_, context(), frame_);
@@ -59,7 +59,9 @@ void Game::EffectsTick() {
 void Game::DisplayTick() { ReDraw(); }
 
 void Game::ReDraw() {
-  SetImageData2D(platform_.video.Playfield(), platform_.input, field_.width, field_.height, frame_, false);
+  // SetImageData2D(picOutput, ImageWidth, ImageHeight, FrameImage, false),
+  // by the tiles that changed since the last frame shown.
+  PresentChanges(platform_.video.Playfield(), platform_.input, field_.width, field_.height, frame_);
 }
 
 void Game::DebugTick() {

@@ -6,6 +6,12 @@
 // Rows 0 .. Height - 1 are exactly a bottom-up 24-bit bitmap (blue, green, red
 // per pixel); row Height is an extra row that is never filled from a surface
 // and never shown, but receives drawing.
+//
+// An array also keeps track of where it changes, in tiles of kTileWidth
+// pixels by kTileRows rows: the drawing primitives mark the tiles they draw
+// into, so that a frame can be restored from its background, and presented,
+// by the tiles that changed instead of whole. Any other write through a
+// non-const accessor counts as a change everywhere.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +21,17 @@
 
 namespace brindlet {
 
+class PictureSurface;
+
 class PixelArray {
  public:
+  static constexpr std::int32_t kTileWidth = 32;
+  static constexpr std::int32_t kTileRows = 8;
+  // Tile marks: drawn into since the last restore; changed since the last
+  // presentation.
+  static constexpr std::uint8_t kDrawn = 1;
+  static constexpr std::uint8_t kChanged = 2;
+
   PixelArray() = default;
   // A zeroed array for a surface of width x height pixels (negative sizes
   // count as 0).
@@ -34,50 +49,96 @@ class PixelArray {
 
   // Byte (column, row) with no bounds check: callers keep to the bounds.
   std::uint8_t& operator()(std::int32_t column, std::int32_t row) {
-    return bytes_[static_cast<std::size_t>(row) * static_cast<std::size_t>(row_bytes_) +
-                  static_cast<std::size_t>(column)];
+    return Untracked()[static_cast<std::size_t>(row) * static_cast<std::size_t>(row_bytes_) +
+                       static_cast<std::size_t>(column)];
   }
   std::uint8_t operator()(std::int32_t column, std::int32_t row) const {
     return bytes_[static_cast<std::size_t>(row) * static_cast<std::size_t>(row_bytes_) +
                   static_cast<std::size_t>(column)];
   }
 
-  std::uint8_t* Row(std::int32_t row) { return bytes_.data() + static_cast<std::size_t>(row) * row_bytes_; }
+  std::uint8_t* Row(std::int32_t row) { return Untracked().data() + static_cast<std::size_t>(row) * row_bytes_; }
   const std::uint8_t* Row(std::int32_t row) const {
     return bytes_.data() + static_cast<std::size_t>(row) * row_bytes_;
   }
 
-  std::span<std::uint8_t> Bytes() { return bytes_; }
+  std::span<std::uint8_t> Bytes() { return Untracked(); }
   std::span<const std::uint8_t> Bytes() const { return bytes_; }
-  std::uint8_t* Data() { return bytes_.data(); }
+  std::uint8_t* Data() { return Untracked().data(); }
   const std::uint8_t* Data() const { return bytes_.data(); }
 
-  // Replace the contents with those of an array of identical bounds, as one
-  // block copy and without reallocating. Arrays of other bounds are copied
-  // whole (bounds included).
-  void CopyFrom(const PixelArray& other) {
-    if (other.bytes_.size() == bytes_.size() && other.row_bytes_ == row_bytes_) {
-      if (!bytes_.empty()) std::memcpy(bytes_.data(), other.bytes_.data(), bytes_.size());
-      width_ = other.width_;
-      height_ = other.height_;
-    } else {
-      *this = other;
-    }
+  // Replace the contents with those of another array, bounds included.
+  void CopyFrom(const PixelArray& other);
+
+  // Make this array equal to `background` (of identical bounds) again: when
+  // it was last restored from the same, unchanged background and only the
+  // primitives have drawn on it since, by copying back just the tiles they
+  // drew into; otherwise whole.
+  void RestoreFrom(const PixelArray& background);
+
+  // --- For the drawing primitives: the bytes, and the tile marks to set ---
+  struct Canvas {
+    std::uint8_t* bytes;
+    std::uint8_t* tiles;
+    std::int32_t tilesPerRow;
+  };
+  Canvas Drawable() { return {bytes_.data(), tiles_.data(), tiles_per_row_}; }
+
+  // --- For presentation ---
+  std::int32_t TilesPerRow() const { return tiles_per_row_; }
+  std::int32_t TileRows() const { return tile_rows_; }
+  // True when every tile must count as changed since the last presentation.
+  bool AllChanged() const { return all_changed_; }
+  bool TileChanged(std::int32_t tileRow, std::int32_t tileColumn) const {
+    return (tiles_[static_cast<std::size_t>(tileRow) * tiles_per_row_ + tileColumn] & kChanged) != 0;
+  }
+  // The array was presented on `surface`: what changed before is now shown.
+  void Presented(const PictureSurface& surface);
+  const PictureSurface* PresentedOn() const { return presented_on_; }
+
+  // Arrays are equal when their bounds and bytes are.
+  friend bool operator==(const PixelArray& a, const PixelArray& b) {
+    return a.width_ == b.width_ && a.height_ == b.height_ && a.row_bytes_ == b.row_bytes_ && a.bytes_ == b.bytes_;
   }
 
-  friend bool operator==(const PixelArray&, const PixelArray&) = default;
-
  private:
+  // Bytes about to be written by someone other than the primitives.
+  std::vector<std::uint8_t>& Untracked() {
+    untracked_ = true;
+    all_changed_ = true;
+    stamp_ = NextStamp();
+    return bytes_;
+  }
+  static std::uint64_t NextStamp() {
+    static std::uint64_t counter = 0;
+    return ++counter;
+  }
+
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   std::int32_t row_bytes_ = 0;
   std::vector<std::uint8_t> bytes_ = std::vector<std::uint8_t>(0);
+  std::int32_t tiles_per_row_ = 0;
+  std::int32_t tile_rows_ = 0;
+  std::vector<std::uint8_t> tiles_ = std::vector<std::uint8_t>(0);
+  // Written outside the primitives since the last restore: restore whole.
+  bool untracked_ = true;
+  bool all_changed_ = true;
+  // Changes with every write from outside, so that an array restored from
+  // this one can tell whether it is still the same.
+  std::uint64_t stamp_ = NextStamp();
+  const PixelArray* restored_from_ = nullptr;
+  std::uint64_t restored_stamp_ = 0;
+  const PictureSurface* presented_on_ = nullptr;
 };
 
 inline PixelArray::PixelArray(std::int32_t width, std::int32_t height)
     : width_(width < 0 ? 0 : width),
       height_(height < 0 ? 0 : height),
       row_bytes_(RowBytesFor(width_)),
-      bytes_(static_cast<std::size_t>(row_bytes_) * static_cast<std::size_t>(height_ + 1), 0) {}
+      bytes_(static_cast<std::size_t>(row_bytes_) * static_cast<std::size_t>(height_ + 1), 0),
+      tiles_per_row_((width_ + kTileWidth - 1) / kTileWidth),
+      tile_rows_((height_ + 1 + kTileRows - 1) / kTileRows),
+      tiles_(static_cast<std::size_t>(tiles_per_row_) * static_cast<std::size_t>(tile_rows_), 0) {}
 
 }  // namespace brindlet

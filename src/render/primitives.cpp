@@ -57,11 +57,21 @@ struct Target {
   std::int32_t arrayHeight;
   std::ptrdiff_t rowBytes;
   std::uint8_t* data;
+  std::uint8_t* tiles;  // the array's tile marks
+  std::ptrdiff_t tilesPerRow;
 };
 
 inline Target TargetOf(Field field, PixelArray& pixels) {
-  return {static_cast<double>(field.width - 1), static_cast<double>(field.height - 1), field.height, pixels.Width(),
-          pixels.Height(), pixels.RowBytes(), pixels.Data()};
+  const PixelArray::Canvas canvas = pixels.Drawable();
+  return {static_cast<double>(field.width - 1),
+          static_cast<double>(field.height - 1),
+          field.height,
+          pixels.Width(),
+          pixels.Height(),
+          pixels.RowBytes(),
+          canvas.bytes,
+          canvas.tiles,
+          canvas.tilesPerRow};
 }
 
 // A dot to blend: its position and its green (the other channels and the
@@ -349,6 +359,16 @@ inline bool Place(const Target& t, double x, double y, std::uint8_t*& origin, do
   ox = fx - HalfToward(fx);
   oy = fy - HalfToward(fy);
   origin = t.data + static_cast<std::ptrdiff_t>(row) * t.rowBytes + static_cast<std::ptrdiff_t>(column - 1) * 3;
+  // The tiles of the block's corners hold all of it.
+  constexpr std::uint8_t kMark = PixelArray::kDrawn | PixelArray::kChanged;
+  std::uint8_t* const below = t.tiles + (row - 1) / PixelArray::kTileRows * t.tilesPerRow;
+  std::uint8_t* const above = t.tiles + (row + 1) / PixelArray::kTileRows * t.tilesPerRow;
+  const std::int32_t left = (column - 1) / PixelArray::kTileWidth;
+  const std::int32_t right = (column + 1) / PixelArray::kTileWidth;
+  below[left] |= kMark;
+  below[right] |= kMark;
+  above[left] |= kMark;
+  above[right] |= kMark;
   return true;
 }
 

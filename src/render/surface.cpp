@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -45,7 +46,7 @@ void ExpandTail(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t x, std
   }
 }
 
-LineChange ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+LineChange ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t) {
   LineChange change;
   ExpandTail(bgr, out, 0, width, change);
   return change;
@@ -55,7 +56,8 @@ LineChange ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_
 // Sixteen pixels a step: four groups of 12 bytes, each spread into four
 // words by one shuffle, compared with the sixteen pixels already there; only
 // a step that differs is stored. A step loads up to 16 bytes past its last
-// group's start, so the vector loop stops while 52 bytes are still left.
+// group's start, so the vector loop stops where fewer than 52 bytes are
+// readable.
 __attribute__((target("sse4.1"))) inline __m128i ExpandGroup(const std::uint8_t* p) {
   const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
@@ -63,10 +65,10 @@ __attribute__((target("sse4.1"))) inline __m128i ExpandGroup(const std::uint8_t*
 }
 
 __attribute__((target("sse4.1"))) LineChange ExpandSse41(const std::uint8_t* bgr, std::uint32_t* out,
-                                                         std::int32_t width) {
+                                                         std::int32_t width, std::size_t readable) {
   LineChange change;
   std::int32_t x = 0;
-  for (; (static_cast<std::int64_t>(width) - x) * 3 >= 36 + 16; x += 16) {
+  for (; x + 16 <= width && static_cast<std::size_t>(x) * 3 + 36 + 16 <= readable; x += 16) {
     const std::uint8_t* p = bgr + static_cast<std::size_t>(x) * 3;
     const __m128i a = ExpandGroup(p);
     const __m128i b = ExpandGroup(p + 12);
@@ -88,7 +90,7 @@ __attribute__((target("sse4.1"))) LineChange ExpandSse41(const std::uint8_t* bgr
   return change;
 }
 
-using ExpandFunction = LineChange (*)(const std::uint8_t*, std::uint32_t*, std::int32_t);
+using ExpandFunction = LineChange (*)(const std::uint8_t*, std::uint32_t*, std::int32_t, std::size_t);
 
 ExpandFunction ChooseExpand() {
   __builtin_cpu_init();
@@ -155,6 +157,51 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
   }
 }
 
+// The tiles of `frame` changed since its last presentation, copied to the
+// surface, which shows that presentation and has the frame's size. What
+// changed in each row of tiles is reported as one area, top to bottom: a few
+// dozen areas a frame are cheaper to repaint and upload than hundreds.
+void CopyChangedTiles(PictureSurface& surface, const PixelArray& frame) {
+  const std::int32_t width = frame.Width();
+  const std::int32_t height = frame.Height();
+  const std::size_t stride = ToSize(frame.RowBytes());
+  const std::span<const std::uint8_t> bytes = frame.Bytes();
+  for (std::int32_t tileRow = frame.TileRows() - 1; tileRow >= 0; --tileRow) {
+    const std::int32_t firstRow = tileRow * PixelArray::kTileRows;
+    const std::int32_t endRow = std::min(height, firstRow + PixelArray::kTileRows);
+    std::int32_t left = width;  // what changed: columns [left, right), array rows [low, high]
+    std::int32_t right = 0;
+    std::int32_t low = endRow;
+    std::int32_t high = -1;
+    // Row by row, each run of changed tiles left to right: the memory is
+    // walked in the order it lies in.
+    for (std::int32_t row = firstRow; row < endRow; ++row) {
+      const std::size_t rowStart = static_cast<std::size_t>(row) * stride;
+      for (std::int32_t column = 0; column < frame.TilesPerRow();) {
+        if (!frame.TileChanged(tileRow, column)) {
+          ++column;
+          continue;
+        }
+        std::int32_t end = column;
+        while (end < frame.TilesPerRow() && frame.TileChanged(tileRow, end)) ++end;
+        const std::int32_t from = column * PixelArray::kTileWidth;
+        const std::int32_t to = std::min(width, end * PixelArray::kTileWidth);
+        const std::size_t at = rowStart + static_cast<std::size_t>(from) * 3;
+        const LineChange change = ExpandLine(bytes.data() + at, surface.Line(row) + from, to - from, bytes.size() - at);
+        if (change.first != change.end) {
+          left = std::min(left, from + change.first);
+          right = std::max(right, from + change.end);
+          low = std::min(low, row);
+          high = std::max(high, row);
+        }
+        column = end;
+      }
+    }
+    // Array rows run bottom-up: row r is screen row height - 1 - r.
+    if (right > left) surface.Changed({left, height - 1 - high, right, height - low});
+  }
+}
+
 // Shows the picture just set: at once on a surface that redraws itself, at
 // its next paint otherwise. Then pending events run.
 void FinishSet(PictureSurface& surface, EventPump& events) {
@@ -175,12 +222,14 @@ void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std:
 
 }  // namespace
 
-LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width) {
+LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
+  if (width <= 0) return {};
+  readable = std::max(readable, static_cast<std::size_t>(width) * 3);
 #if BRINDLET_VECTOR_LINES
   static const ExpandFunction expand = ChooseExpand();
-  return expand(bgr, out, width);
+  return expand(bgr, out, width, readable);
 #else
-  return ExpandScalar(bgr, out, width);
+  return ExpandScalar(bgr, out, width, readable);
 #endif
 }
 
@@ -221,6 +270,26 @@ void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t ori
                     std::int32_t originalHeight, const PixelArray& data, bool correctOrientation) {
   SetPicture(surface, events, data.Bytes(), originalWidth, originalHeight,
              ToSize(PixelArray::RowBytesFor(originalWidth)), correctOrientation, "SetImageData2D");
+}
+
+void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t width, std::int32_t height,
+                    PixelArray& frame) {
+  const std::size_t stride = ToSize(PixelArray::RowBytesFor(width));
+  RequireSource(std::as_const(frame).Bytes().size(), stride, height, "SetImageData2D");
+  if (!surface.Shown()) {
+    // Dropped: the changes stay counted until the surface shows them.
+    events.LetEventsRun();
+    return;
+  }
+  const bool showsLast = frame.PresentedOn() == &surface && !frame.AllChanged() && width == frame.Width() &&
+                         height == frame.Height() && surface.Width() == width && surface.Height() == height;
+  if (showsLast) {
+    CopyChangedTiles(surface, frame);
+  } else {
+    StretchToSurface(surface, std::as_const(frame).Bytes(), width, height, stride, false);
+  }
+  frame.Presented(surface);
+  FinishSet(surface, events);
 }
 
 void GetImageData(PictureSurface& surface, PixelArray3D& data) {

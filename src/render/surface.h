@@ -48,12 +48,13 @@ class PictureSurface {
 // surface format. ExpandLine writes only the pixels that differ from what
 // `out` holds and returns the range [first, end) of those it wrote (empty
 // when the line was already so); it runs on vector units where the
-// processor has them.
+// processor has them, and may read up to `readable` bytes from `bgr` (at
+// least width * 3; 0 means just that).
 struct LineChange {
   std::int32_t first = 0;
   std::int32_t end = 0;
 };
-LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width);
+LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable = 0);
 void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width);
 
 // Three-index pixel array: channel 0..2 fastest, then pixel x, then row
@@ -80,6 +81,13 @@ std::int32_t GetImageStreamLength(const PictureSurface& surface);
 void GetImageData2D(PictureSurface& surface, PixelArray& data, bool correctOrientation);
 void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
                     std::int32_t originalHeight, const PixelArray& data, bool correctOrientation);
+
+// SetImageData2D(surface, events, width, height, frame, false) for a frame
+// that only this call ever presents on `surface`: when the surface shows the
+// frame as last presented, only the tiles of the frame that changed since
+// are compared and copied; otherwise the whole picture is.
+void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t width, std::int32_t height,
+                    PixelArray& frame);
 
 void GetImageData(PictureSurface& surface, PixelArray3D& data);
 void SetImageData(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,

@@ -11,6 +11,7 @@
 
 #include "game/random.h"
 #include "headless/headless_platform.h"
+#include "render/primitives.h"
 #include "pixel_checks.h"
 #include "render/surface.h"
 
@@ -365,6 +366,61 @@ TEST(SetOperations, ReportEveryChangedPixelInBandsFromTheTop) {
       EXPECT_EQ(surface.PixelAt(x, y)[1], picture(3 * x + 1, kHeight - 1 - y));
     }
     EXPECT_LE(surface.areas.size(), changed.size());
+  }
+}
+
+TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
+  // A frame restored from its background and presented tile by tile, as a
+  // main tick does, must come out byte for byte as a whole copy would: after
+  // rings and beams near tile edges and on the extra row, writes from
+  // outside the primitives, presentations dropped while hidden, a second
+  // surface, and a changed background.
+  constexpr int kWidth = 100;
+  constexpr int kHeight = 50;
+  const Field field{kWidth, kHeight};
+  PixelArray background(kWidth, kHeight);
+  for (int row = 0; row <= kHeight; ++row) {
+    for (int b = 0; b < background.RowBytes(); ++b) background(b, row) = static_cast<std::uint8_t>(row * 7 + b);
+  }
+  PixelArray frame;
+  CountingSurface surface(kWidth, kHeight);
+  CountingSurface other(kWidth, kHeight);
+  HeadlessPlatform events(1, 1);
+  DefaultRandom dice(11);
+  const auto roll = [&](int n) { return static_cast<int>(dice.NextBits() % static_cast<unsigned>(n)); };
+  for (int tick = 0; tick < 300; ++tick) {
+    SCOPED_TRACE(::testing::Message() << "tick " << tick);
+    if (tick % 97 == 50) background(roll(background.RowBytes()), roll(kHeight + 1)) ^= 0x55;
+    frame.RestoreFrom(background);
+    ASSERT_TRUE(frame == background);
+    const DrawColour colour{static_cast<std::int16_t>(roll(256)), 40, 200, static_cast<std::int16_t>(roll(257))};
+    for (int k = 0; k < roll(4); ++k) {
+      PlotCircle(frame, field, events, roll(kWidth), roll(kHeight + 4) - 2, 1 + roll(12), colour);
+    }
+    if (roll(3) == 0) PlotBeam(frame, field, events, roll(kWidth), roll(kHeight), roll(kWidth), roll(kHeight), colour, 50, 30);
+    if (roll(10) == 0) frame(roll(frame.RowBytes()), roll(kHeight)) ^= 0xff;
+    CountingSurface& target = roll(20) == 0 ? other : surface;
+    target.shown = roll(8) != 0;
+    const std::vector<std::uint32_t> before = [&] {
+      std::vector<std::uint32_t> pixels;
+      for (int row = 0; row < kHeight; ++row) pixels.insert(pixels.end(), target.Line(row), target.Line(row) + kWidth);
+      return pixels;
+    }();
+    target.areas.clear();
+    PresentChanges(target, events, kWidth, kHeight, frame);
+    if (!target.shown) continue;
+    CountingSurface whole(kWidth, kHeight);
+    SetImageData2D(whole, events, kWidth, kHeight, frame, false);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        ASSERT_EQ(target.PixelAt(x, y), whole.PixelAt(x, y)) << "pixel " << x << ", " << y;
+        if (before[static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x] == target.Line(kHeight - 1 - y)[x]) continue;
+        const bool reported = std::any_of(target.areas.begin(), target.areas.end(), [&](const PixelRect& r) {
+          return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+        });
+        ASSERT_TRUE(reported) << "pixel " << x << ", " << y << " changed unreported";
+      }
+    }
   }
 }
 
