@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
 
   int failures = 0;
   long events = 0;
+  long delivered = 0;
+  int deepest = 0;
   for (const auto& path : inputs) {
     std::ifstream file(path, std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -45,8 +47,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s:\n%s\n", path.c_str(), failure->c_str());
       ++failures;
     }
-    events += stats.events + stats.injected;
+    events += stats.events;
+    delivered += stats.delivered;
+    deepest = std::max(deepest, stats.deepest);
   }
-  std::printf("replayed %zu inputs (%ld events), %d failed\n", inputs.size(), events, failures);
+  std::printf("replayed %zu inputs (%ld events, %ld more delivered at yields, nested up to %d deep), %d failed\n",
+              inputs.size(), events, delivered, deepest, failures);
   return failures == 0 ? 0 : 1;
 }
