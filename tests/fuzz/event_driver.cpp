@@ -47,28 +47,8 @@ constexpr int kMaxDeliveries = 24;
 // nothing shows.
 constexpr const char* kUnwritten = "\x7f";
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  static const char* kDigits = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (std::uint8_t b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
-}
-
-const char* StateName(GameState s) {
-  switch (s) {
-    case GameState::Startup: return "Startup";
-    case GameState::Init: return "Init";
-    case GameState::Idle: return "Idle";
-    case GameState::FirstSelected: return "FirstSelected";
-    case GameState::SecondSelected: return "SecondSelected";
-    case GameState::CheckingLink: return "CheckingLink";
-  }
-  return "?";
-}
+// "Idle", "First Selected", ... as the debug window names the state.
+std::string StateName(GameState state) { return StateCaption(state).value_or("State: ?").substr(7); }
 
 template <typename T>
 struct Weighted {
@@ -104,10 +84,10 @@ std::uint32_t ByteDecisions::Below(std::uint32_t bound) {
 // ---------------------------------------------------------------------------
 
 const char* EventDriver::Name(Kind kind) {
-  static const char* kNames[] = {"MainTick",     "EffectsTick", "DebugTick",   "Timers",        "Wait",
-                                 "MoveCursor",   "ClickAt",     "Click",       "DoubleClickAt", "DoubleClick",
-                                 "CornerClick",  "ClickBurst",  "MakeLink",    "Restart",       "RestartAndCreate",
-                                 "Move",         "Shake",       "ToggleVisible", "Minimise",    "Quit",
+  static const char* kNames[] = {"MainTick",   "EffectsTick", "DebugTick",  "Timers",        "Wait",
+                                 "MoveCursor", "ClickAt",     "Click",      "DoubleClickAt", "DoubleClick",
+                                 "CornerClick", "ClickBurst", "MakeLink",   "Restart",       "RestartAndCreate",
+                                 "Move",       "Shake",       "ToggleVisible", "Minimise",   "Quit",
                                  "EffectsBurst"};
   const auto index = static_cast<std::size_t>(kind);
   return index < std::size(kNames) ? kNames[index] : "?";
@@ -214,7 +194,8 @@ std::optional<std::string> EventDriver::Guarded(Work work) {
   std::ostringstream report;
   report << "event driver: " << message << "\n";
   report << "  run: " << options_.label << " (playfield " << options_.width << "x" << options_.height << ", "
-         << options_.peg_total << " pegs, game seed " << options_.game_seed << ", events nest " << options_.max_depth << " deep)\n";
+         << options_.peg_total << " pegs, game seed " << options_.game_seed << ", events nest "
+         << options_.max_depth << " deep)\n";
   report << "  session " << stats_.sessions << ", top-level event #" << event_index_;
   if (!running_.empty()) {
     report << ", inside:";
@@ -267,8 +248,7 @@ void EventDriver::Step() {
   ++stats_.events;
   delivered_in_event_ = 0;
   Arm(IsClick(kind));
-  Log("#" + std::to_string(event_index_) + " " + Name(kind) + " [" +
-      StateName(s.game.board().gState) +
+  Log("#" + std::to_string(event_index_) + " " + Name(kind) + " [" + StateName(s.game.board().gState) +
       (armed_ ? ", deliver at yield +" + std::to_string(armed_at_ - s.platform.yields()) : std::string()) +
       (armed_click_yield_ > 0 ? ", deliver at a click's yield " + std::to_string(armed_click_yield_) : "") + "]");
 
@@ -433,9 +413,7 @@ void EventDriver::Deliver() {
   Kind kind = PickWeighted(decisions_, kNested);
   if (kind == Kind::Quit && decisions_.Below(8) != 0) kind = Kind::EffectsBurst;
   // A timer's handler does not start again while it is suspended.
-  if ((kind == Kind::MainTick && IsRunning(Kind::MainTick)) || (kind == Kind::DebugTick && IsRunning(Kind::DebugTick))) {
-    kind = Kind::EffectsBurst;
-  }
+  if ((kind == Kind::MainTick || kind == Kind::DebugTick) && IsRunning(kind)) kind = Kind::EffectsBurst;
   const bool click = IsClick(kind);
   const int depth = s.platform.depth();
   ++stats_.delivered;
@@ -456,9 +434,9 @@ void EventDriver::Deliver() {
       }
     }
   }
-  Log(std::string(static_cast<std::size_t>(2 * depth), ' ') + "deliver " + Name(kind) +
-      " at depth " + std::to_string(depth) + " into " + Name(inside.kind) + " at its yield " +
-      std::to_string(inside.yields) + " [" + StateName(s.game.board().gState) + "]");
+  Log(std::string(static_cast<std::size_t>(2 * depth), ' ') + "deliver " + Name(kind) + " at depth " +
+      std::to_string(depth) + " into " + Name(inside.kind) + " at its yield " + std::to_string(inside.yields) +
+      " [" + StateName(s.game.board().gState) + "]");
 
   // The next delivery is chosen before this one runs, so that it can land
   // inside it.
@@ -505,7 +483,7 @@ void EventDriver::DoEffectsTick() {
   // Pegs are re-created one per tick, from peg 1, once a game has started.
   const int expected = state != GameState::Startup && before < b.PegTotal ? before + 1 : before;
   if (b.PegCount != expected) {
-    Fail("an effects tick in state " + std::string(StateName(state)) + " took PegCount from " +
+    Fail("an effects tick in state " + StateName(state) + " took PegCount from " +
          std::to_string(before) + " to " + std::to_string(b.PegCount));
   }
   if (state == GameState::Init && before == b.PegTotal && b.gState != GameState::Idle) {
@@ -643,7 +621,7 @@ void EventDriver::StartGame() {
   const Board& b = game().board();
   if (b.PegCount != 0) Fail("a new game starts with PegCount " + std::to_string(b.PegCount));
   if (b.gState != GameState::Init && clicks_running_ == 0) {
-    Fail(std::string("a new game starts in state ") + StateName(b.gState));
+    Fail("a new game starts in state " + StateName(b.gState));
   }
 }
 
@@ -882,7 +860,7 @@ void EventDriver::CheckStructure() {
   if (selected != expected || (b.gState == GameState::SecondSelected && b.FirstPeg == b.SecondPeg)) {
     std::string list;
     for (int i : selected) list += " " + std::to_string(i);
-    Fail(std::string("selected pegs {") + list + " } in state " + StateName(b.gState) + " with first " +
+    Fail("selected pegs {" + list + " } in state " + StateName(b.gState) + " with first " +
          std::to_string(b.FirstPeg) + ", second " + std::to_string(b.SecondPeg));
   }
   for (int i : selected) {
@@ -928,7 +906,6 @@ std::optional<std::string> RunFuzzInput(std::span<const std::uint8_t> input, Dri
   EventDriver driver(decisions, options);
   auto result = driver.Run(kFuzzEvents);
   if (stats) *stats = driver.stats();
-  if (result && input.size() <= 1024) *result += "  input: " + Hex(input) + "\n";
   return result;
 }
 

@@ -134,28 +134,11 @@ class EventDriver {
 
  private:
   struct Session;
+  // Events, in the order of their names; ClickAt .. MakeLink are clicks.
   enum class Kind : int {
-    MainTick,
-    EffectsTick,
-    DebugTick,
-    Timers,
-    Wait,
-    MoveCursor,
-    ClickAt,
-    Click,
-    DoubleClickAt,
-    DoubleClick,
-    CornerClick,
-    ClickBurst,
-    MakeLink,
-    Restart,
-    RestartAndCreate,
-    Move,
-    Shake,
-    ToggleVisible,
-    Minimise,
-    Quit,
-    EffectsBurst,
+    MainTick, EffectsTick, DebugTick, Timers, Wait, MoveCursor,
+    ClickAt, Click, DoubleClickAt, DoubleClick, CornerClick, ClickBurst, MakeLink,
+    Restart, RestartAndCreate, Move, Shake, ToggleVisible, Minimise, Quit, EffectsBurst,
   };
   enum class Place : int { OnPeg, Pairing, NearPeg, Corner, Outside, Inside, Wide };
   static const char* Name(Kind kind);
