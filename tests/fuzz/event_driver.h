@@ -79,7 +79,7 @@ struct DriverOptions {
   // How many deliveries may be running at once: 1 delivers events inside a
   // top-level event only, 3 lets them nest three deep.
   int max_depth = 1;
-  // Names the run in a failure report, e.g. "seed 42" or the input's bytes.
+  // Names the run in a failure report, e.g. "seed 42".
   std::string label;
   // Number of recent events a failure report lists.
   std::size_t log_keep = 80;
