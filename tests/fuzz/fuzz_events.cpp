@@ -1,5 +1,5 @@
-// libFuzzer target: each input is one run of the event driver (playfield
-// size, game seed, then the decisions). A broken invariant aborts with the
+// libFuzzer target: each input is one run of the event driver (a small
+// playfield, the game's seed, how deep events nest, then the decisions). A broken invariant aborts with the
 // driver's report, so libFuzzer keeps the input as a crash.
 #include <cstdint>
 #include <cstdio>

@@ -1,14 +1,17 @@
 // Random play through the event driver: ticks, clicks anywhere, the debug
-// buttons and events injected in the middle of procedures, with the game's
-// invariants checked after every event. Also: the driver's checks do fire on
-// a broken state, and fuzz inputs replay the same way every time.
+// buttons and events delivered at the yields of running procedures, nested
+// as deep as the toolkit nests them, with the game's invariants checked after
+// every event. Also: the driver's checks do fire on a broken board, and fuzz
+// inputs replay the same way every time.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <ostream>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,39 +20,45 @@
 namespace brindlet::testing {
 namespace {
 
-// Enough events to reach every kind of injection, many links and refusals
-// and several games set up without a click, in a few seconds.
-constexpr long kEvents = 3000;
-
 struct SeededRun {
   const char* name;
   std::uint64_t seed;
   std::int32_t width;
   std::int32_t height;
+  int max_depth;
+  long events;
 };
 
 void PrintTo(const SeededRun& run, std::ostream* os) { *os << run.name; }
 
-class RandomEventsFixedSeed : public ::testing::TestWithParam<SeededRun> {};
-
-TEST_P(RandomEventsFixedSeed, KeepsEveryInvariant) {
-  const SeededRun& run = GetParam();
-  SeededDecisions decisions(run.seed);
+DriverOptions OptionsFor(const SeededRun& run) {
   DriverOptions options;
   options.width = run.width;
   options.height = run.height;
   options.game_seed = run.seed;
-  options.label = "seed " + std::to_string(run.seed);
-  EventDriver driver(decisions, options);
-  const auto failure = driver.Run(kEvents);
+  options.max_depth = run.max_depth;
+  options.label = std::string(run.name) + ", seed " + std::to_string(run.seed);
+  return options;
+}
+
+// Events delivered at yields, one level deep: enough events to reach every
+// kind of delivery, many links and refusals and several games set up without
+// a click.
+class RandomEvents : public ::testing::TestWithParam<SeededRun> {};
+
+TEST_P(RandomEvents, KeepEveryInvariant) {
+  const SeededRun& run = GetParam();
+  SeededDecisions decisions(run.seed);
+  EventDriver driver(decisions, OptionsFor(run));
+  const auto failure = driver.Run(run.events);
   ASSERT_FALSE(failure.has_value()) << *failure;
 
   // The run went where it is meant to go; otherwise passing proves little.
   const DriverStats& s = driver.stats();
-  EXPECT_EQ(s.events, kEvents);
+  EXPECT_EQ(s.events, run.events);
+  EXPECT_EQ(s.deepest, 1);
   EXPECT_GT(s.click_during_check, 0);
   EXPECT_GT(s.restart_during_frame, 0);
-  EXPECT_GT(s.shake_during_frame, 0);
   EXPECT_GT(s.effects_during_click, 0);
   EXPECT_GT(s.links_made, 0);
   EXPECT_GT(s.links_refused, 0);
@@ -60,14 +69,44 @@ TEST_P(RandomEventsFixedSeed, KeepsEveryInvariant) {
   EXPECT_GT(s.sessions, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, RandomEventsFixedSeed,
-                         ::testing::Values(SeededRun{"GameField", 20261208, kBackgroundWidth, kBackgroundHeight},
-                                           SeededRun{"SmallField", 77, 160, 120}),
+INSTANTIATE_TEST_SUITE_P(Fields, RandomEvents,
+                         ::testing::Values(SeededRun{"GameField", 20261208, kBackgroundWidth, kBackgroundHeight, 1,
+                                                     1500},
+                                           SeededRun{"SmallField", 77, 160, 120, 1, 3000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Events delivered inside events delivered inside events, as the real
+// toolkit's "let events run" allows: clicks inside ticks inside clicks, with
+// every level checked.
+class RandomEventsNested : public ::testing::TestWithParam<SeededRun> {};
+
+TEST_P(RandomEventsNested, KeepEveryInvariantAtEveryLevel) {
+  const SeededRun& run = GetParam();
+  SeededDecisions decisions(run.seed);
+  EventDriver driver(decisions, OptionsFor(run));
+  const auto failure = driver.Run(run.events);
+  ASSERT_FALSE(failure.has_value()) << *failure;
+
+  const DriverStats& s = driver.stats();
+  EXPECT_EQ(s.deepest, run.max_depth) << "events never nested as deep as allowed";
+  EXPECT_GT(s.click_in_tick_in_click, 0);
+  EXPECT_GT(s.click_during_check, 0);
+  EXPECT_GT(s.links_made, 0);
+  EXPECT_GT(s.links_refused, 0);
+  EXPECT_GT(s.clean_games, 0);
+  EXPECT_GT(s.structural_checks, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, RandomEventsNested,
+                         ::testing::Values(SeededRun{"ThreeDeep", 31, 160, 120, 3, 3000},
+                                           SeededRun{"FourDeep", 4004, 160, 120, 4, 3000},
+                                           SeededRun{"ThreeDeepGameField", 9, kBackgroundWidth, kBackgroundHeight,
+                                                     3, 800}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A different run every time unless BRINDLET_EVENT_SEED names one; a failure
 // names the seed that replays it.
-TEST(RandomEvents, SeedFromEnvironment) {
+TEST(RandomEventsAnySeed, KeepEveryInvariant) {
   std::uint64_t seed = 0;
   if (const char* env = std::getenv("BRINDLET_EVENT_SEED"); env != nullptr && *env != '\0') {
     seed = std::strtoull(env, nullptr, 0);
@@ -75,116 +114,122 @@ TEST(RandomEvents, SeedFromEnvironment) {
     std::random_device device;
     seed = (static_cast<std::uint64_t>(device()) << 32) ^ device();
   }
-  // Mostly the game's own playfield, sometimes one of the small ones.
-  const auto sizes = FuzzFieldSizes();
-  const auto& size = seed % 3 == 0 ? sizes[1 + (seed / 3) % (sizes.size() - 1)] : sizes[0];
+  const SeededRun run{"any seed", seed, 160, 120, 1 + static_cast<int>(seed % 4), 2000};
   SeededDecisions decisions(seed);
-  DriverOptions options;
-  options.width = size.first;
-  options.height = size.second;
-  options.game_seed = seed;
-  options.label = "BRINDLET_EVENT_SEED=" + std::to_string(seed);
-  EventDriver driver(decisions, options);
-  const auto failure = driver.Run(kEvents);
+  EventDriver driver(decisions, OptionsFor(run));
+  const auto failure = driver.Run(run.events);
   ASSERT_FALSE(failure.has_value()) << "replay with BRINDLET_EVENT_SEED=" << seed << "\n" << *failure;
 }
 
-// --- The checks themselves catch a broken state --------------------------
+// --- The checks themselves catch a broken board --------------------------
 
 struct Corruption {
   const char* name;
-  std::function<void(Game&)> apply;
+  std::function<void(Board&)> apply;
   const char* expected;  // part of the report
 };
 
 void PrintTo(const Corruption& corruption, std::ostream* os) { *os << corruption.name; }
 
+// A driver on a small playfield that has run until a game set up with no
+// click is idle, so that links and the selection are checked too.
+EventDriver& SettledDriver() {
+  static SeededDecisions decisions(11);
+  static EventDriver driver(decisions, [] {
+    DriverOptions options;
+    options.label = "seed 11";
+    return options;
+  }());
+  static const bool settled = [] {
+    for (long events = 1; events < 5000; ++events) {
+      if (driver.Run(events).has_value()) return false;
+      if (driver.ChecksStructure() && driver.game().board().gState == GameState::Idle) return true;
+    }
+    return false;
+  }();
+  EXPECT_TRUE(settled) << "no game was set up without a click";
+  return driver;
+}
+
 class DriverCatches : public ::testing::TestWithParam<Corruption> {};
 
-TEST_P(DriverCatches, BrokenState) {
-  SeededDecisions decisions(5);
-  DriverOptions options;
-  options.width = 160;
-  options.height = 120;
-  EventDriver driver(decisions, options);
-  ASSERT_FALSE(driver.Run(50).has_value());
+TEST_P(DriverCatches, BrokenBoard) {
+  EventDriver& driver = SettledDriver();
+  ASSERT_TRUE(driver.ChecksStructure());
+  const Board good = driver.game().board();
   ASSERT_FALSE(driver.CheckNow().has_value());
-  GetParam().apply(driver.game());
+  Board broken = good;
+  GetParam().apply(broken);
+  driver.SetBoard(broken);
   const auto report = driver.CheckNow();
+  driver.SetBoard(good);
   ASSERT_TRUE(report.has_value());
   EXPECT_NE(report->find(GetParam().expected), std::string::npos) << *report;
+}
+
+// The first `count` pegs that are in no link, selected or not, and were
+// never a link's master.
+std::vector<int> FreePegs(const Board& b, std::size_t count) {
+  std::vector<int> pegs;
+  for (int i = 1; i <= b.Total() && pegs.size() < count; ++i) {
+    if (!b.Pegs[i].Linked && !b.Pegs[i].Selected && !b.Pegs[i].Master) pegs.push_back(i);
+  }
+  if (pegs.size() < count) throw std::logic_error("not enough free pegs");
+  return pegs;
+}
+
+void Link(Board& b, int source, int target) {
+  b.Pegs[source].Linked = b.Pegs[source].Master = true;
+  b.Pegs[source].LinkTarget = static_cast<std::int16_t>(target);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Invariants, DriverCatches,
     ::testing::Values(
-        Corruption{"BooleanOne", [](Game& g) { g.Pegs[7].Linked = 1; }, "boolean other than -1/0"},
-        Corruption{"StateOutOfRange", [](Game& g) { g.gState = static_cast<GameState>(6); }, "gState holds 6"},
-        Corruption{"CheckingLinkBetweenEvents", [](Game& g) { g.gState = GameState::CheckingLink; },
-                   "CheckingLink between events"},
-        Corruption{"GlowAbove255", [](Game& g) { g.Pegs[3].Glow = 256; }, "Glow 256"},
-        Corruption{"EffectsCounterAbove100", [](Game& g) { g.EffectsCounter = 101; }, "EffectsCounter"},
+        Corruption{"StateOutOfRange", [](Board& b) { b.gState = static_cast<GameState>(6); }, "gState holds 6"},
+        Corruption{"CheckingLinkWhereEventsRun", [](Board& b) { b.gState = GameState::CheckingLink; },
+                   "CheckingLink where events run"},
+        Corruption{"PegCountAboveTotal", [](Board& b) { b.PegCount = static_cast<std::int16_t>(b.PegTotal + 1); },
+                   "PegCount is"},
+        Corruption{"FirstPegBeyondTotal", [](Board& b) { b.FirstPeg = static_cast<std::int16_t>(b.PegTotal + 1); },
+                   "FirstPeg/SecondPeg"},
+        Corruption{"EffectsCounterAbove100", [](Board& b) { b.EffectsCounter = 101; }, "EffectsCounter"},
+        Corruption{"ShakeAboveStart", [](Board& b) { b.ShakeAmplitude = kShakeStart + 1; }, "ShakeAmplitude"},
+        Corruption{"GlowAbove255", [](Board& b) { b.Pegs[3].Glow = 256; }, "Glow 256"},
+        Corruption{"ColourChannelAbove255", [](Board& b) { b.Pegs[5].Colour.Blue = 256; }, "colour channel"},
+        Corruption{"KindTwo", [](Board& b) { b.Pegs[6].Kind = 2; }, "Kind 2"},
+        Corruption{"PositionNotFinite", [](Board& b) { b.Pegs[8].X = std::numeric_limits<double>::infinity(); },
+                   "not finite"},
+        Corruption{"LinkTargetBeyondTotal",
+                   [](Board& b) { b.Pegs[9].LinkTarget = static_cast<std::int16_t>(b.PegTotal + 1); },
+                   "LinkTarget"},
         Corruption{"MasterWithoutTarget",
-                   [](Game& g) {
-                     g.Pegs[9].Linked = kTrue;
-                     g.Pegs[9].Master = kTrue;
-                     g.Pegs[9].LinkTarget = 0;
+                   [](Board& b) {
+                     b.Pegs[9].Linked = b.Pegs[9].Master = true;
+                     b.Pegs[9].LinkTarget = 0;
                    },
                    "linked master with LinkTarget 0"},
-        Corruption{"PegBeyondTotalWritten", [](Game& g) { g.Pegs[150].X = 1; }, "beyond PegTotal"},
-        Corruption{"BackgroundWritten", [](Game& g) { g.BackgroundImage.Data()[10] ^= 1; },
-                   "BackgroundImage changed"},
-        Corruption{"FrameReallocated", [](Game& g) { g.FrameImage = PixelArray(g.ImageWidth, g.ImageHeight); },
-                   "reallocated"},
-        Corruption{"FrameResized", [](Game& g) { g.FrameImage = PixelArray(g.ImageWidth + 1, g.ImageHeight); },
-                   "FrameImage changed its bounds"}),
+        Corruption{"PegBeyondTotalWritten", [](Board& b) { b.Pegs[150].X = 1; }, "beyond PegTotal"},
+        Corruption{"LinkToUnlinkedPeg",
+                   [](Board& b) {
+                     const auto free = FreePegs(b, 2);
+                     Link(b, free[0], free[1]);
+                   },
+                   "is not Linked"},
+        Corruption{"PegEndOfTwoLinks",
+                   [](Board& b) {
+                     const auto free = FreePegs(b, 3);
+                     Link(b, free[0], free[2]);
+                     Link(b, free[1], free[2]);
+                     b.Pegs[free[2]].Linked = true;
+                   },
+                   "is an end of 2 links"},
+        Corruption{"LinkedWithNoLink", [](Board& b) { b.Pegs[FreePegs(b, 1)[0]].Linked = true; },
+                   "no link ends at it"},
+        Corruption{"StaleSelection",
+                   [](Board& b) { b.Pegs[FreePegs(b, 1)[0]].Selected = true; },
+                   "} in state Idle"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// In a game set up with no click, links and selections are checked too.
-TEST(DriverCatches, BrokenLinksOnceAGameIsSetUp) {
-  SeededDecisions decisions(11);
-  DriverOptions options;
-  options.width = 160;
-  options.height = 120;
-  EventDriver driver(decisions, options);
-  long events = 0;
-  while (!driver.ChecksStructure() && events < 5000) ASSERT_FALSE(driver.Run(++events).has_value());
-  ASSERT_TRUE(driver.ChecksStructure()) << "no game was set up without a click";
-
-  // Peg 1 becomes a second link's far end while the first still stands (or
-  // links to a peg that is not linked at all).
-  Game& g = driver.game();
-  const int total = g.PegTotal;
-  int source = 0;
-  for (int i = 2; i <= total && source == 0; ++i) {
-    if (g.Pegs[i].Linked == kFalse && g.Pegs[i].Selected == kFalse) source = i;
-  }
-  ASSERT_NE(source, 0);
-  g.Pegs[source].Linked = kTrue;
-  g.Pegs[source].Master = kTrue;
-  g.Pegs[source].LinkTarget = 1;
-  const auto report = driver.CheckNow();
-  ASSERT_TRUE(report.has_value());
-  EXPECT_TRUE(report->find("links") != std::string::npos || report->find("is not Linked") != std::string::npos)
-      << *report;
-}
-
-TEST(DriverCatches, StaleSelectionOnceAGameIsSetUp) {
-  SeededDecisions decisions(11);
-  DriverOptions options;
-  options.width = 160;
-  options.height = 120;
-  EventDriver driver(decisions, options);
-  long events = 0;
-  while (!(driver.ChecksStructure() && driver.game().gState == GameState::Idle) && events < 5000) {
-    ASSERT_FALSE(driver.Run(++events).has_value());
-  }
-  ASSERT_EQ(driver.game().gState, GameState::Idle);
-  driver.game().Pegs[4].Selected = kTrue;
-  const auto report = driver.CheckNow();
-  ASSERT_TRUE(report.has_value());
-  EXPECT_NE(report->find("selected pegs { 4 } in state Idle"), std::string::npos) << *report;
-}
 
 // A failure report names the run and lists the events that led to it.
 TEST(DriverReport, NamesTheRunAndTheEvents) {
@@ -196,7 +241,9 @@ TEST(DriverReport, NamesTheRunAndTheEvents) {
   options.label = "seed 3";
   EventDriver driver(decisions, options);
   ASSERT_FALSE(driver.Run(20).has_value());
-  driver.game().Pegs[2].Selected = 2;
+  Board broken = driver.game().board();
+  broken.Pegs[2].Glow = -1;
+  driver.SetBoard(broken);
   const auto report = driver.Run(21);
   ASSERT_TRUE(report.has_value());
   EXPECT_NE(report->find("seed 3"), std::string::npos) << *report;
@@ -222,18 +269,22 @@ TEST(ByteDecisionsTest, ReadsOneTwoOrFourBytesPerAnswer) {
 }
 
 TEST(FuzzInputs, SameInputSameRun) {
-  std::vector<std::uint8_t> input(300);
   std::mt19937 bytes(99);
-  for (auto& b : input) b = static_cast<std::uint8_t>(bytes());
-  DriverStats first;
-  DriverStats second;
-  ASSERT_FALSE(RunFuzzInput(input, &first).has_value());
-  ASSERT_FALSE(RunFuzzInput(input, &second).has_value());
-  EXPECT_GT(first.events, 10);
-  EXPECT_EQ(first.events, second.events);
-  EXPECT_EQ(first.injected, second.injected);
-  EXPECT_EQ(first.main_ticks, second.main_ticks);
-  EXPECT_EQ(first.clicks, second.clicks);
+  long events = 0;
+  for (int input_index = 0; input_index < 8; ++input_index) {
+    std::vector<std::uint8_t> input(600);
+    for (auto& b : input) b = static_cast<std::uint8_t>(bytes());
+    DriverStats first;
+    DriverStats second;
+    ASSERT_FALSE(RunFuzzInput(input, &first).has_value());
+    ASSERT_FALSE(RunFuzzInput(input, &second).has_value());
+    EXPECT_EQ(first.events, second.events) << "input " << input_index;
+    EXPECT_EQ(first.delivered, second.delivered) << "input " << input_index;
+    EXPECT_EQ(first.main_ticks, second.main_ticks) << "input " << input_index;
+    EXPECT_EQ(first.clicks, second.clicks) << "input " << input_index;
+    events += first.events + first.delivered;
+  }
+  EXPECT_GT(events, 80);
 }
 
 }  // namespace

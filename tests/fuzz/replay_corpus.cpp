@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   }
 
   int failures = 0;
-  long events = 0;
+  brindlet::testing::DriverStats total;
   for (const auto& path : inputs) {
     std::ifstream file(path, std::ios::binary);
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -45,8 +45,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s:\n%s\n", path.c_str(), failure->c_str());
       ++failures;
     }
-    events += stats.events + stats.injected;
+    total.events += stats.events;
+    total.delivered += stats.delivered;
+    total.deepest = std::max(total.deepest, stats.deepest);
+    total.click_in_tick_in_click += stats.click_in_tick_in_click;
+    total.links_made += stats.links_made;
+    total.structural_checks += stats.structural_checks;
   }
-  std::printf("replayed %zu inputs (%ld events), %d failed\n", inputs.size(), events, failures);
+  std::printf(
+      "replayed %zu inputs: %ld events, %ld more delivered at yields (nested up to %d deep, %ld clicks inside a tick "
+      "inside a click), %ld links made, %ld checks of links and selection; %d failed\n",
+      inputs.size(), total.events, total.delivered, total.deepest, total.click_in_tick_in_click, total.links_made,
+      total.structural_checks, failures);
   return failures == 0 ? 0 : 1;
 }
