@@ -18,7 +18,9 @@
 // starts from on purpose); the warning is about the header, not this file.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 #define BRINDLET_SIMD_BLEND 1
@@ -359,16 +361,20 @@ inline bool Place(const Target& t, double x, double y, std::uint8_t*& origin, do
   ox = fx - HalfToward(fx);
   oy = fy - HalfToward(fy);
   origin = t.data + static_cast<std::ptrdiff_t>(row) * t.rowBytes + static_cast<std::ptrdiff_t>(column - 1) * 3;
-  // The tiles of the block's corners hold all of it.
+  // The tiles of the block's corners hold all of it. A drawn tile is both
+  // drawn and changed whatever it was before, so the marks are stored, not
+  // merged.
   constexpr std::uint8_t kMark = PixelArray::kDrawn | PixelArray::kChanged;
-  std::uint8_t* const below = t.tiles + (row - 1) / PixelArray::kTileRows * t.tilesPerRow;
-  std::uint8_t* const above = t.tiles + (row + 1) / PixelArray::kTileRows * t.tilesPerRow;
-  const std::int32_t left = (column - 1) / PixelArray::kTileWidth;
-  const std::int32_t right = (column + 1) / PixelArray::kTileWidth;
-  below[left] |= kMark;
-  below[right] |= kMark;
-  above[left] |= kMark;
-  above[right] |= kMark;
+  const auto tileRow = [&](std::int32_t r) { return static_cast<std::uint32_t>(r) / PixelArray::kTileRows; };
+  const auto tileColumn = [&](std::int32_t c) { return static_cast<std::uint32_t>(c) / PixelArray::kTileWidth; };
+  std::uint8_t* const below = t.tiles + tileRow(row - 1) * t.tilesPerRow;
+  std::uint8_t* const above = t.tiles + tileRow(row + 1) * t.tilesPerRow;
+  const std::uint32_t left = tileColumn(column - 1);
+  const std::uint32_t right = tileColumn(column + 1);
+  below[left] = kMark;
+  below[right] = kMark;
+  above[left] = kMark;
+  above[right] = kMark;
   return true;
 }
 
