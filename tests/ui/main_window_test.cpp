@@ -189,6 +189,30 @@ TEST_F(FrontEnd, AFrameSetOnThePlayfieldLandsExactly) {
   }
 }
 
+// Nothing is pushed to a playfield nobody can see; the game ticks on, and
+// the next frame once it shows again is whole.
+TEST_F(FrontEnd, DropsFramesWhileMinimisedAndShowsTheWholeFrameAfter) {
+  StopTimers();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  EXPECT_TRUE(window_->picOutput()->Shown());
+  game().MainTick();
+  const QImage before = window_->picOutput()->Image();
+  window_->showMinimized();
+  QTest::qWait(50);
+  EXPECT_FALSE(window_->picOutput()->Shown());
+  game().InitGame();
+  for (int tick = 0; tick < 10; ++tick) {
+    game().EffectsTick();
+    game().MainTick();
+  }
+  EXPECT_EQ(window_->picOutput()->Image(), before) << "frames made while minimised are dropped";
+  EXPECT_EQ(board().PegCount, 10) << "the game ticks on";
+  window_->showNormal();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  game().MainTick();
+  EXPECT_EQ(DifferingRows(window_->picOutput()->Image(), {0, 0}, game().FrameImage()), 0);
+}
+
 // Scaled, the bitmap shows as sharp blocks at whole ratios and smoothly
 // between them.
 TEST(PictureBox, ScalesSharpAtWholeRatiosAndSmoothBetween) {
