@@ -58,6 +58,7 @@ void PixelArray::Presented(const PictureSurface& surface) {
   for (std::uint8_t& mark : tiles_) mark = static_cast<std::uint8_t>(mark & ~kChanged);
   all_changed_ = false;
   presented_on_ = &surface;
+  presenter_ = this;
 }
 
 }  // namespace brindlet

@@ -94,7 +94,8 @@ class PixelArray {
   }
   // The array was presented on `surface`: what changed before is now shown.
   void Presented(const PictureSurface& surface);
-  const PictureSurface* PresentedOn() const { return presented_on_; }
+  // The surface this very array was last presented on; a copy of it was not.
+  const PictureSurface* PresentedOn() const { return presenter_ == this ? presented_on_ : nullptr; }
 
   // Arrays are equal when their bounds and bytes are.
   friend bool operator==(const PixelArray& a, const PixelArray& b) {
@@ -130,6 +131,7 @@ class PixelArray {
   const PixelArray* restored_from_ = nullptr;
   std::uint64_t restored_stamp_ = 0;
   const PictureSurface* presented_on_ = nullptr;
+  const PixelArray* presenter_ = nullptr;
 };
 
 inline PixelArray::PixelArray(std::int32_t width, std::int32_t height)

@@ -399,6 +399,17 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
     }
     if (roll(3) == 0) PlotBeam(frame, field, events, roll(kWidth), roll(kHeight), roll(kWidth), roll(kHeight), colour, 50, 30);
     if (roll(10) == 0) frame(roll(frame.RowBytes()), roll(kHeight)) ^= 0xff;
+    if (tick % 61 == 30 && surface.shown) {
+      // A copy was never presented itself: it is presented whole, over a
+      // pixel the surface lost.
+      PixelArray copy = frame;
+      const int x = roll(kWidth);
+      const int y = roll(kHeight);
+      surface.SetPixel(x, y, {1, 2, 3});
+      PresentChanges(surface, events, kWidth, kHeight, copy);
+      const std::uint8_t* bgr = copy.Row(kHeight - 1 - y) + 3 * x;
+      ASSERT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
+    }
     CountingSurface& target = roll(20) == 0 ? other : surface;
     target.shown = roll(8) != 0;
     const std::vector<std::uint32_t> before = [&] {
