@@ -112,6 +112,15 @@ void ReadLines(PictureSurface& surface, std::span<std::uint8_t> dst, std::size_t
 // Rows are reported changed in bands of this many.
 constexpr std::int32_t kBandRows = 16;
 
+// The areas a presentation reports, gathered so that the surface hears of
+// them all at once. The list is kept from one presentation to the next, so
+// that a frame allocates nothing once it has grown.
+std::vector<PixelRect>& ChangeList() {
+  thread_local std::vector<PixelRect> list;
+  list.clear();
+  return list;
+}
+
 // Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
 // picture in `src` (rows `srcStride` bytes apart, bottom-up unless
 // `topDown`), scaled by dropping or repeating scan lines and columns. Each
@@ -133,10 +142,12 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
         out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
       }
     }
-    surface.Changed({0, 0, width, height});
+    const PixelRect whole{0, 0, width, height};
+    surface.Changed({&whole, 1});
     return;
   }
   // Screen rows top-down, so that bands are reported top to bottom.
+  std::vector<PixelRect>& changes = ChangeList();
   PixelRect band{width, 0, 0, 0};
   for (std::int32_t screenRow = 0; screenRow < height; ++screenRow) {
     // Nearest source line for this screen line.
@@ -151,55 +162,54 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     if ((screenRow + 1) % kBandRows == 0 || screenRow + 1 == height) {
       band.top = screenRow / kBandRows * kBandRows;
       band.bottom = screenRow + 1;
-      if (!band.Empty()) surface.Changed(band);
+      if (!band.Empty()) changes.push_back(band);
       band = {width, 0, 0, 0};
     }
   }
+  if (!changes.empty()) surface.Changed(changes);
 }
 
 // The tiles of `frame` changed since its last presentation, copied to the
-// surface, which shows that presentation and has the frame's size. What
-// changed in each row of tiles is reported as one area, top to bottom: a few
-// dozen areas a frame are cheaper to repaint and upload than hundreds.
+// surface, which shows that presentation and has the frame's size. Each run
+// of changed tiles in a row of tiles is reported as the columns where it
+// changed, over the rows of its row of tiles.
 void CopyChangedTiles(PictureSurface& surface, const PixelArray& frame) {
   const std::int32_t width = frame.Width();
   const std::int32_t height = frame.Height();
   const std::size_t stride = ToSize(frame.RowBytes());
   const std::span<const std::uint8_t> bytes = frame.Bytes();
+  std::vector<PixelRect>& changes = ChangeList();
+  // Array rows run bottom-up, so the top band of the screen is the last row
+  // of tiles; the extra row below the picture is never shown.
   for (std::int32_t tileRow = frame.TileRows() - 1; tileRow >= 0; --tileRow) {
     const std::int32_t firstRow = tileRow * PixelArray::kTileRows;
     const std::int32_t endRow = std::min(height, firstRow + PixelArray::kTileRows);
-    std::int32_t left = width;  // what changed: columns [left, right), array rows [low, high]
-    std::int32_t right = 0;
-    std::int32_t low = endRow;
-    std::int32_t high = -1;
-    // Row by row, each run of changed tiles left to right: the memory is
-    // walked in the order it lies in.
-    for (std::int32_t row = firstRow; row < endRow; ++row) {
-      const std::size_t rowStart = static_cast<std::size_t>(row) * stride;
-      for (std::int32_t column = 0; column < frame.TilesPerRow();) {
-        if (!frame.TileChanged(tileRow, column)) {
-          ++column;
-          continue;
-        }
-        std::int32_t end = column;
-        while (end < frame.TilesPerRow() && frame.TileChanged(tileRow, end)) ++end;
-        const std::int32_t from = column * PixelArray::kTileWidth;
-        const std::int32_t to = std::min(width, end * PixelArray::kTileWidth);
-        const std::size_t at = rowStart + static_cast<std::size_t>(from) * 3;
+    if (endRow <= firstRow) continue;
+    for (std::int32_t column = 0; column < frame.TilesPerRow();) {
+      if (!frame.TileChanged(tileRow, column)) {
+        ++column;
+        continue;
+      }
+      std::int32_t end = column;
+      while (end < frame.TilesPerRow() && frame.TileChanged(tileRow, end)) ++end;
+      const std::int32_t from = column * PixelArray::kTileWidth;
+      const std::int32_t to = std::min(width, end * PixelArray::kTileWidth);
+      std::int32_t left = to;  // what changed: columns [left, right)
+      std::int32_t right = from;
+      for (std::int32_t row = firstRow; row < endRow; ++row) {
+        const std::size_t at = static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(from) * 3;
         const LineChange change = ExpandLine(bytes.data() + at, surface.Line(row) + from, to - from, bytes.size() - at);
         if (change.first != change.end) {
           left = std::min(left, from + change.first);
           right = std::max(right, from + change.end);
-          low = std::min(low, row);
-          high = std::max(high, row);
         }
-        column = end;
       }
+      // Array row r is screen row height - 1 - r.
+      if (right > left) changes.push_back({left, height - endRow, right, height - firstRow});
+      column = end;
     }
-    // Array rows run bottom-up: row r is screen row height - 1 - r.
-    if (right > left) surface.Changed({left, height - 1 - high, right, height - low});
   }
+  if (!changes.empty()) surface.Changed(changes);
 }
 
 // Shows the picture just set: at once on a surface that redraws itself, at

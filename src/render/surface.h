@@ -36,9 +36,11 @@ class PictureSurface {
   // on it; any other shows the new picture at its next paint.
   virtual bool AutoRedraw() const { return false; }
   virtual void Refresh() {}
-  // The pixels within `area` changed: show them at the next paint. A new
-  // picture reports each band of rows where it differs from the old one.
-  virtual void Changed(PixelRect /*area*/) {}
+  // The pixels within `areas` changed: show them at the next paint. A new
+  // picture reports where it differs from the old one, in bands of rows from
+  // the top: the areas of one band share their top and bottom and run left
+  // to right with gaps between them, and each band lies below the one before.
+  virtual void Changed(std::span<const PixelRect> /*areas*/) {}
   // False while nobody can see the surface (its window is minimised or fully
   // covered): a picture set on it then is dropped instead of copied in.
   virtual bool Shown() const { return true; }

@@ -67,8 +67,30 @@ QRect PictureBox::ToWidget(const QRect& bitmap) const {
   return scaled.translated(area.topLeft()).intersected(area);
 }
 
-void PictureBox::Changed(PixelRect area) {
-  update(ToWidget(QRect(QPoint(area.left, area.top), QPoint(area.right - 1, area.bottom - 1))));
+void PictureBox::Changed(std::span<const PixelRect> areas) {
+  if (areas.empty()) return;
+  const QRect area = contentsRect();
+  if (area.size() != image_.size() || image_.isNull()) {
+    // Scaled: each band as a whole, widened to the screen pixels it reaches.
+    for (std::size_t first = 0; first < areas.size();) {
+      std::size_t end = first + 1;
+      while (end < areas.size() && areas[end].top == areas[first].top) ++end;
+      const QRect band(QPoint(areas[first].left, areas[first].top),
+                       QPoint(areas[end - 1].right - 1, areas[first].bottom - 1));
+      update(ToWidget(band));
+      first = end;
+    }
+    return;
+  }
+  // At 1:1 the areas come in the banded order a region is made of, so they
+  // become one region at once, not by hundreds of unions.
+  changed_.clear();
+  for (const PixelRect& a : areas) {
+    changed_.push_back(QRect(QPoint(a.left, a.top), QPoint(a.right - 1, a.bottom - 1)).translated(area.topLeft()));
+  }
+  QRegion region;
+  region.setRects(changed_.constData(), static_cast<int>(changed_.size()));
+  update(region);
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {

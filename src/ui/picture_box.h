@@ -9,6 +9,8 @@
 
 #include <QFrame>
 #include <QImage>
+#include <QList>
+#include <QRect>
 
 #include "render/surface.h"
 
@@ -29,7 +31,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   }
   bool AutoRedraw() const override { return auto_redraw_; }
   void Refresh() override { repaint(); }
-  void Changed(PixelRect area) override;
+  void Changed(std::span<const PixelRect> areas) override;
   // False while the box's window is hidden, minimised or otherwise not exposed.
   bool Shown() const override;
 
@@ -61,6 +63,7 @@ class PictureBox final : public QFrame, public PictureSurface {
 
  private:
   QImage image_;
+  QList<QRect> changed_;  // kept, so that a frame's areas need no new list
   bool auto_redraw_ = false;
   bool pressed_ = false;             // a left press on the box awaits its release
   bool after_double_click_ = false;  // the next release ends a double-click
