@@ -20,9 +20,7 @@ class MemorySurface : public PictureSurface {
 
   std::int32_t Width() const override { return width_; }
   std::int32_t Height() const override { return height_; }
-  std::uint32_t* Line(std::int32_t row) override {
-    return pixels_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width_);
-  }
+  ScanLines Lines() override { return {pixels_.data(), width_}; }
   bool AutoRedraw() const override { return auto_redraw; }
   bool Shown() const override { return shown; }
 

@@ -28,7 +28,27 @@ void PixelArray::RestoreFrom(const PixelArray& background) {
     return;
   }
   const std::size_t rows = static_cast<std::size_t>(height_) + 1;
+  // The lines of a row of tiles are asked for while the row before it is
+  // copied: they lie scattered and are seldom cached by the next frame.
+  const auto fetch = [&](std::int32_t tileRow) {
+    if (tileRow >= tile_rows_) return;
+    const std::uint8_t* marks = tiles_.data() + static_cast<std::size_t>(tileRow) * tiles_per_row_;
+    const std::size_t firstRow = static_cast<std::size_t>(tileRow) * kTileRows;
+    const std::size_t endRow = std::min(rows, firstRow + kTileRows);
+    for (std::int32_t column = 0; column < tiles_per_row_; ++column) {
+      if ((marks[column] & kDrawn) == 0) continue;
+      const std::size_t left = static_cast<std::size_t>(column) * kTileWidth * 3;
+      const std::size_t right = std::min(static_cast<std::size_t>(row_bytes_), left + kTileWidth * 3);
+      for (std::size_t row = firstRow; row < endRow; ++row) {
+        const std::size_t at = row * static_cast<std::size_t>(row_bytes_);
+        Prefetch(background.bytes_.data() + at + left, right - left);
+        Prefetch(bytes_.data() + at + left, right - left);
+      }
+    }
+  };
+  fetch(0);
   for (std::int32_t tileRow = 0; tileRow < tile_rows_; ++tileRow) {
+    fetch(tileRow + 1);
     std::uint8_t* marks = tiles_.data() + static_cast<std::size_t>(tileRow) * tiles_per_row_;
     const std::size_t firstRow = static_cast<std::size_t>(tileRow) * kTileRows;
     const std::size_t endRow = std::min(rows, firstRow + kTileRows);

@@ -23,6 +23,14 @@ namespace brindlet {
 
 class PictureSurface;
 
+// Asks for the cache lines of `bytes` bytes (at least 1) from `p` to be
+// fetched, ahead of their use.
+inline void Prefetch(const void* p, std::size_t bytes) {
+  const auto* first = static_cast<const char*>(p);
+  for (std::size_t at = 0; at < bytes; at += 64) __builtin_prefetch(first + at);
+  __builtin_prefetch(first + bytes - 1);
+}
+
 class PixelArray {
  public:
   static constexpr std::int32_t kTileWidth = 32;

@@ -102,15 +102,19 @@ void ReadLines(PictureSurface& surface, std::span<std::uint8_t> dst, std::size_t
   const std::int32_t width = std::max(0, surface.Width());
   const std::size_t lineBytes = ToSize(width) * 3;
   const std::int32_t height = surface.Height();
+  const ScanLines lines = surface.Lines();
   for (std::int32_t row = 0; row < height; ++row) {
     const std::size_t offset = static_cast<std::size_t>(row) * dstStride;
     if (offset + lineBytes > dst.size()) break;
-    PackLine(surface.Line(row), dst.data() + offset, width);
+    PackLine(lines[row], dst.data() + offset, width);
   }
 }
 
 // Rows are reported changed in bands of this many.
 constexpr std::int32_t kBandRows = 16;
+// Changed areas of one band at most this many pixels apart are reported as
+// one.
+constexpr std::int32_t kJoinGap = 96;
 
 // The areas a presentation reports, gathered so that the surface hears of
 // them all at once. The list is kept from one presentation to the next, so
@@ -130,6 +134,7 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
   const std::int32_t width = surface.Width();
   const std::int32_t height = surface.Height();
   if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  const ScanLines lines = surface.Lines();
   if (srcWidth != width) {
     // Columns picked one by one; reported whole.
     for (std::int32_t row = 0; row < height; ++row) {
@@ -137,7 +142,7 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
       const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
       const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
       const std::uint8_t* in = src.data() + static_cast<std::size_t>(srcRow) * srcStride;
-      std::uint32_t* out = surface.Line(row);
+      std::uint32_t* out = lines[row];
       for (std::int32_t x = 0; x < width; ++x) {
         out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
       }
@@ -154,7 +159,7 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
     const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
     const LineChange change = ExpandLine(src.data() + static_cast<std::size_t>(srcRow) * srcStride,
-                                         surface.Line(height - 1 - screenRow), width);
+                                         lines[height - 1 - screenRow], width);
     if (change.first != change.end) {
       band.left = std::min(band.left, change.first);
       band.right = std::max(band.right, change.end);
@@ -178,10 +183,30 @@ void CopyChangedTiles(PictureSurface& surface, const PixelArray& frame) {
   const std::int32_t height = frame.Height();
   const std::size_t stride = ToSize(frame.RowBytes());
   const std::span<const std::uint8_t> bytes = frame.Bytes();
+  const ScanLines lines = surface.Lines();
   std::vector<PixelRect>& changes = ChangeList();
+  // The lines of a row of tiles are asked for while the row before it is
+  // copied: they lie scattered and are seldom cached by the next frame.
+  const auto fetch = [&](std::int32_t tileRow) {
+    if (tileRow < 0) return;
+    const std::int32_t firstRow = tileRow * PixelArray::kTileRows;
+    const std::int32_t endRow = std::min(height, firstRow + PixelArray::kTileRows);
+    for (std::int32_t column = 0; column < frame.TilesPerRow(); ++column) {
+      if (!frame.TileChanged(tileRow, column)) continue;
+      const std::int32_t from = column * PixelArray::kTileWidth;
+      const std::int32_t to = std::min(width, from + PixelArray::kTileWidth);
+      for (std::int32_t row = firstRow; row < endRow; ++row) {
+        Prefetch(bytes.data() + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(from) * 3,
+                 static_cast<std::size_t>(to - from) * 3);
+        Prefetch(lines[row] + from, static_cast<std::size_t>(to - from) * 4);
+      }
+    }
+  };
   // Array rows run bottom-up, so the top band of the screen is the last row
   // of tiles; the extra row below the picture is never shown.
+  fetch(frame.TileRows() - 1);
   for (std::int32_t tileRow = frame.TileRows() - 1; tileRow >= 0; --tileRow) {
+    fetch(tileRow - 1);
     const std::int32_t firstRow = tileRow * PixelArray::kTileRows;
     const std::int32_t endRow = std::min(height, firstRow + PixelArray::kTileRows);
     if (endRow <= firstRow) continue;
@@ -198,14 +223,23 @@ void CopyChangedTiles(PictureSurface& surface, const PixelArray& frame) {
       std::int32_t right = from;
       for (std::int32_t row = firstRow; row < endRow; ++row) {
         const std::size_t at = static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(from) * 3;
-        const LineChange change = ExpandLine(bytes.data() + at, surface.Line(row) + from, to - from, bytes.size() - at);
+        const LineChange change = ExpandLine(bytes.data() + at, lines[row] + from, to - from, bytes.size() - at);
         if (change.first != change.end) {
           left = std::min(left, from + change.first);
           right = std::max(right, from + change.end);
         }
       }
-      // Array row r is screen row height - 1 - r.
-      if (right > left) changes.push_back({left, height - endRow, right, height - firstRow});
+      // Array row r is screen row height - 1 - r. An area close to the one
+      // before it in the band joins it: every area costs the window system a
+      // request of its own, worth more than a short gap's pixels.
+      const PixelRect area{left, height - endRow, right, height - firstRow};
+      if (right > left) {
+        if (!changes.empty() && changes.back().top == area.top && area.left - changes.back().right <= kJoinGap) {
+          changes.back().right = area.right;
+        } else {
+          changes.push_back(area);
+        }
+      }
       column = end;
     }
   }

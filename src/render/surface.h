@@ -22,6 +22,15 @@ struct PixelRect {
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// The scan lines of a bitmap, counted from the bottom (0 = bottom line):
+// line `row` starts `row * up` pixels after the bottom one, so `up` is
+// negative for a bitmap kept top line first.
+struct ScanLines {
+  std::uint32_t* bottom = nullptr;
+  std::ptrdiff_t up = 0;
+  std::uint32_t* operator[](std::int32_t row) const { return bottom + row * up; }
+};
+
 // A picture surface of a window: a persistent bitmap of Width() x Height()
 // pixels in the screen's native 32-bit format, 0xffRRGGBB per pixel, so that
 // showing it is a plain copy.
@@ -30,8 +39,11 @@ class PictureSurface {
   virtual ~PictureSurface() = default;
   virtual std::int32_t Width() const = 0;
   virtual std::int32_t Height() const = 0;
-  // Scan line `row` counted from the bottom (0 = bottom line): Width() pixels.
-  virtual std::uint32_t* Line(std::int32_t row) = 0;
+  // The Height() scan lines of Width() pixels each. They stay where they are
+  // until the surface is resized, so a presentation asks once.
+  virtual ScanLines Lines() = 0;
+  // Scan line `row` counted from the bottom (0 = bottom line).
+  std::uint32_t* Line(std::int32_t row) { return Lines()[row]; }
   // A surface that redraws itself is repainted at once when a picture is set
   // on it; any other shows the new picture at its next paint.
   virtual bool AutoRedraw() const { return false; }

@@ -40,6 +40,13 @@ void PictureBox::SetBitmapSize(QSize size) {
   update();
 }
 
+ScanLines PictureBox::Lines() {
+  if (image_.isNull()) return {};
+  // Asking for a line of the bitmap makes it the box's own, never shared.
+  return {reinterpret_cast<std::uint32_t*>(image_.scanLine(image_.height() - 1)),
+          -static_cast<std::ptrdiff_t>(image_.bytesPerLine() / 4)};
+}
+
 bool PictureBox::Shown() const {
   const QWidget* top = window();
   if (!isVisible() || top->isMinimized()) return false;

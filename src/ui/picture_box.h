@@ -25,10 +25,8 @@ class PictureBox final : public QFrame, public PictureSurface {
   // --- PictureSurface ---
   std::int32_t Width() const override { return image_.width(); }
   std::int32_t Height() const override { return image_.height(); }
-  // Scan lines are counted from the bottom of the picture.
-  std::uint32_t* Line(std::int32_t row) override {
-    return reinterpret_cast<std::uint32_t*>(image_.scanLine(image_.height() - 1 - row));
-  }
+  // The bitmap keeps its top line first.
+  ScanLines Lines() override;
   bool AutoRedraw() const override { return auto_redraw_; }
   void Refresh() override { repaint(); }
   void Changed(std::span<const PixelRect> areas) override;
