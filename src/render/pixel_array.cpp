@@ -27,51 +27,47 @@ void PixelArray::RestoreFrom(const PixelArray& background) {
     restored_stamp_ = background.stamp_;
     return;
   }
-  const std::size_t rows = static_cast<std::size_t>(height_) + 1;
-  // The lines of a row of tiles are asked for while the row before it is
-  // copied: they lie scattered and are seldom cached by the next frame.
-  const auto fetch = [&](std::int32_t tileRow) {
-    if (tileRow >= tile_rows_) return;
-    const std::uint8_t* marks = tiles_.data() + static_cast<std::size_t>(tileRow) * tiles_per_row_;
-    const std::size_t firstRow = static_cast<std::size_t>(tileRow) * kTileRows;
-    const std::size_t endRow = std::min(rows, firstRow + kTileRows);
-    for (std::int32_t column = 0; column < tiles_per_row_; ++column) {
-      if ((marks[column] & kDrawn) == 0) continue;
-      const std::size_t left = static_cast<std::size_t>(column) * kTileWidth * 3;
-      const std::size_t right = std::min(static_cast<std::size_t>(row_bytes_), left + kTileWidth * 3);
-      for (std::size_t row = firstRow; row < endRow; ++row) {
-        const std::size_t at = row * static_cast<std::size_t>(row_bytes_);
-        Prefetch(background.bytes_.data() + at + left, right - left);
-        Prefetch(bytes_.data() + at + left, right - left);
-      }
-    }
+  const auto stride = static_cast<std::size_t>(row_bytes_);
+  const auto at = [&](const TileRun& run, std::int32_t row) {
+    return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
   };
-  fetch(0);
-  for (std::int32_t tileRow = 0; tileRow < tile_rows_; ++tileRow) {
-    fetch(tileRow + 1);
-    std::uint8_t* marks = tiles_.data() + static_cast<std::size_t>(tileRow) * tiles_per_row_;
-    const std::size_t firstRow = static_cast<std::size_t>(tileRow) * kTileRows;
-    const std::size_t endRow = std::min(rows, firstRow + kTileRows);
+  ForEachRunRow(
+      Runs(kDrawn, height_ + 1),
+      [&](const TileRun& run, std::int32_t row) {
+        const std::size_t bytes = static_cast<std::size_t>(run.right - run.left) * 3;
+        Prefetch(background.bytes_.data() + at(run, row), bytes);
+        Prefetch(bytes_.data() + at(run, row), bytes);
+      },
+      [&](const TileRun& run, std::int32_t row) {
+        std::memcpy(bytes_.data() + at(run, row), background.bytes_.data() + at(run, row),
+                    static_cast<std::size_t>(run.right - run.left) * 3);
+      });
+  // What was drawn is now restored, and changed since the last presentation.
+  for (std::uint8_t& mark : tiles_) {
+    if ((mark & kDrawn) != 0) mark = kChanged;
+  }
+}
+
+std::span<const TileRun> PixelArray::Runs(std::uint8_t mark, std::int32_t rows) {
+  runs_.clear();
+  rows = std::min(rows, height_ + 1);
+  for (std::int32_t tileRow = tile_rows_ - 1; tileRow >= 0; --tileRow) {
+    const std::int32_t firstRow = tileRow * kTileRows;
+    const std::int32_t endRow = std::min(rows, firstRow + kTileRows);
+    if (endRow <= firstRow) continue;
+    const std::uint8_t* marks = tiles_.data() + static_cast<std::size_t>(tileRow) * tiles_per_row_;
     for (std::int32_t column = 0; column < tiles_per_row_;) {
-      if ((marks[column] & kDrawn) == 0) {
+      if ((marks[column] & mark) == 0) {
         ++column;
         continue;
       }
-      // A run of drawn tiles, copied back row by row.
       std::int32_t end = column;
-      while (end < tiles_per_row_ && (marks[end] & kDrawn) != 0) {
-        marks[end] = static_cast<std::uint8_t>((marks[end] & ~kDrawn) | kChanged);
-        ++end;
-      }
-      const std::size_t left = static_cast<std::size_t>(column) * kTileWidth * 3;
-      const std::size_t right = std::min(static_cast<std::size_t>(row_bytes_), static_cast<std::size_t>(end) * kTileWidth * 3);
-      for (std::size_t row = firstRow; row < endRow; ++row) {
-        const std::size_t at = row * static_cast<std::size_t>(row_bytes_) + left;
-        std::memcpy(bytes_.data() + at, background.bytes_.data() + at, right - left);
-      }
+      while (end < tiles_per_row_ && (marks[end] & mark) != 0) ++end;
+      runs_.push_back({firstRow, endRow, column * kTileWidth, std::min(width_, end * kTileWidth)});
       column = end;
     }
   }
+  return runs_;
 }
 
 void PixelArray::Presented(const PictureSurface& surface) {

@@ -19,9 +19,48 @@
 #include <span>
 #include <vector>
 
+#include "render/picture_memory.h"
+
 namespace brindlet {
 
 class PictureSurface;
+
+// A run of neighbouring tiles in one row of tiles: array rows
+// [firstRow, endRow) by pixel columns [left, right).
+struct TileRun {
+  std::int32_t firstRow;
+  std::int32_t endRow;
+  std::int32_t left;
+  std::int32_t right;
+};
+
+// Visits every array row of every run, in order: visit(run, row). The
+// lines the visit will read lie scattered over the pictures and are seldom
+// cached any more by the next frame, so fetch(run, row) asks for them
+// `kAhead` rows before they are visited.
+template <typename Fetch, typename Visit>
+void ForEachRunRow(std::span<const TileRun> runs, Fetch&& fetch, Visit&& visit) {
+  constexpr int kAhead = 8;
+  std::size_t ahead = 0;
+  std::int32_t aheadRow = runs.empty() ? 0 : runs[0].firstRow;
+  const auto advance = [&](std::size_t& run, std::int32_t& row) {
+    if (++row < runs[run].endRow) return;
+    if (++run < runs.size()) row = runs[run].firstRow;
+  };
+  for (int k = 0; k < kAhead && ahead < runs.size(); ++k) {
+    fetch(runs[ahead], aheadRow);
+    advance(ahead, aheadRow);
+  }
+  for (const TileRun& run : runs) {
+    for (std::int32_t row = run.firstRow; row < run.endRow; ++row) {
+      if (ahead < runs.size()) {
+        fetch(runs[ahead], aheadRow);
+        advance(ahead, aheadRow);
+      }
+      visit(run, row);
+    }
+  }
+}
 
 // Asks for the cache lines of `bytes` bytes (at least 1) from `p` to be
 // fetched, ahead of their use.
@@ -100,6 +139,10 @@ class PixelArray {
   bool TileChanged(std::int32_t tileRow, std::int32_t tileColumn) const {
     return (tiles_[static_cast<std::size_t>(tileRow) * tiles_per_row_ + tileColumn] & kChanged) != 0;
   }
+  // The runs of tiles marked `mark`, clipped to the first `rows` array rows:
+  // rows of tiles from the last (the top of the picture) to the first, each
+  // left to right. The list is the array's own, reused by the next call.
+  std::span<const TileRun> Runs(std::uint8_t mark, std::int32_t rows);
   // The array was presented on `surface`: what changed before is now shown.
   void Presented(const PictureSurface& surface);
   // The surface this very array was last presented on; a copy of it was not.
@@ -112,7 +155,7 @@ class PixelArray {
 
  private:
   // Bytes about to be written by someone other than the primitives.
-  std::vector<std::uint8_t>& Untracked() {
+  std::vector<std::uint8_t, PictureAllocator<std::uint8_t>>& Untracked() {
     untracked_ = true;
     all_changed_ = true;
     stamp_ = NextStamp();
@@ -126,7 +169,7 @@ class PixelArray {
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   std::int32_t row_bytes_ = 0;
-  std::vector<std::uint8_t> bytes_ = std::vector<std::uint8_t>(0);
+  std::vector<std::uint8_t, PictureAllocator<std::uint8_t>> bytes_;
   std::int32_t tiles_per_row_ = 0;
   std::int32_t tile_rows_ = 0;
   std::vector<std::uint8_t> tiles_ = std::vector<std::uint8_t>(0);
@@ -138,6 +181,7 @@ class PixelArray {
   std::uint64_t stamp_ = NextStamp();
   const PixelArray* restored_from_ = nullptr;
   std::uint64_t restored_stamp_ = 0;
+  std::vector<TileRun> runs_;
   const PictureSurface* presented_on_ = nullptr;
   const PixelArray* presenter_ = nullptr;
 };

@@ -176,73 +176,53 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
 
 // The tiles of `frame` changed since its last presentation, copied to the
 // surface, which shows that presentation and has the frame's size. Each run
-// of changed tiles in a row of tiles is reported as the columns where it
-// changed, over the rows of its row of tiles.
-void CopyChangedTiles(PictureSurface& surface, const PixelArray& frame) {
-  const std::int32_t width = frame.Width();
+// of changed tiles is reported as the columns where it changed, over the
+// rows of its row of tiles.
+void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   const std::int32_t height = frame.Height();
   const std::size_t stride = ToSize(frame.RowBytes());
-  const std::span<const std::uint8_t> bytes = frame.Bytes();
+  const std::span<const std::uint8_t> bytes = std::as_const(frame).Bytes();
   const ScanLines lines = surface.Lines();
   std::vector<PixelRect>& changes = ChangeList();
-  // The lines of a row of tiles are asked for while the row before it is
-  // copied: they lie scattered and are seldom cached by the next frame.
-  const auto fetch = [&](std::int32_t tileRow) {
-    if (tileRow < 0) return;
-    const std::int32_t firstRow = tileRow * PixelArray::kTileRows;
-    const std::int32_t endRow = std::min(height, firstRow + PixelArray::kTileRows);
-    for (std::int32_t column = 0; column < frame.TilesPerRow(); ++column) {
-      if (!frame.TileChanged(tileRow, column)) continue;
-      const std::int32_t from = column * PixelArray::kTileWidth;
-      const std::int32_t to = std::min(width, from + PixelArray::kTileWidth);
-      for (std::int32_t row = firstRow; row < endRow; ++row) {
-        Prefetch(bytes.data() + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(from) * 3,
-                 static_cast<std::size_t>(to - from) * 3);
-        Prefetch(lines[row] + from, static_cast<std::size_t>(to - from) * 4);
-      }
+  const auto at = [&](const TileRun& run, std::int32_t row) {
+    return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
+  };
+  const TileRun* current = nullptr;
+  std::int32_t left = 0;  // what changed in the current run: columns [left, right)
+  std::int32_t right = 0;
+  const auto report = [&] {
+    if (current == nullptr || right <= left) return;
+    // Array row r is screen row height - 1 - r. An area close to the one
+    // before it in the band joins it: every area costs the window system a
+    // request of its own, worth more than a short gap's pixels.
+    const PixelRect area{left, height - current->endRow, right, height - current->firstRow};
+    if (!changes.empty() && changes.back().top == area.top && area.left - changes.back().right <= kJoinGap) {
+      changes.back().right = area.right;
+    } else {
+      changes.push_back(area);
     }
   };
-  // Array rows run bottom-up, so the top band of the screen is the last row
-  // of tiles; the extra row below the picture is never shown.
-  fetch(frame.TileRows() - 1);
-  for (std::int32_t tileRow = frame.TileRows() - 1; tileRow >= 0; --tileRow) {
-    fetch(tileRow - 1);
-    const std::int32_t firstRow = tileRow * PixelArray::kTileRows;
-    const std::int32_t endRow = std::min(height, firstRow + PixelArray::kTileRows);
-    if (endRow <= firstRow) continue;
-    for (std::int32_t column = 0; column < frame.TilesPerRow();) {
-      if (!frame.TileChanged(tileRow, column)) {
-        ++column;
-        continue;
-      }
-      std::int32_t end = column;
-      while (end < frame.TilesPerRow() && frame.TileChanged(tileRow, end)) ++end;
-      const std::int32_t from = column * PixelArray::kTileWidth;
-      const std::int32_t to = std::min(width, end * PixelArray::kTileWidth);
-      std::int32_t left = to;  // what changed: columns [left, right)
-      std::int32_t right = from;
-      for (std::int32_t row = firstRow; row < endRow; ++row) {
-        const std::size_t at = static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(from) * 3;
-        const LineChange change = ExpandLine(bytes.data() + at, lines[row] + from, to - from, bytes.size() - at);
+  ForEachRunRow(
+      frame.Runs(PixelArray::kChanged, height),
+      [&](const TileRun& run, std::int32_t row) {
+        Prefetch(bytes.data() + at(run, row), static_cast<std::size_t>(run.right - run.left) * 3);
+        Prefetch(lines[row] + run.left, static_cast<std::size_t>(run.right - run.left) * 4);
+      },
+      [&](const TileRun& run, std::int32_t row) {
+        if (&run != current) {
+          report();
+          current = &run;
+          left = run.right;
+          right = run.left;
+        }
+        const LineChange change =
+            ExpandLine(bytes.data() + at(run, row), lines[row] + run.left, run.right - run.left, bytes.size() - at(run, row));
         if (change.first != change.end) {
-          left = std::min(left, from + change.first);
-          right = std::max(right, from + change.end);
+          left = std::min(left, run.left + change.first);
+          right = std::max(right, run.left + change.end);
         }
-      }
-      // Array row r is screen row height - 1 - r. An area close to the one
-      // before it in the band joins it: every area costs the window system a
-      // request of its own, worth more than a short gap's pixels.
-      const PixelRect area{left, height - endRow, right, height - firstRow};
-      if (right > left) {
-        if (!changes.empty() && changes.back().top == area.top && area.left - changes.back().right <= kJoinGap) {
-          changes.back().right = area.right;
-        } else {
-          changes.push_back(area);
-        }
-      }
-      column = end;
-    }
-  }
+      });
+  report();
   if (!changes.empty()) surface.Changed(changes);
 }
 

@@ -6,6 +6,8 @@
 #include <QWindow>
 #include <cmath>
 
+#include "render/picture_memory.h"
+
 namespace brindlet::ui {
 
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
@@ -30,7 +32,7 @@ void PictureBox::SetSingleBorder(bool on) {
 void PictureBox::SetBitmapSize(QSize size) {
   size = size.expandedTo(QSize(0, 0));
   if (image_.size() == size) return;
-  QImage next(size, QImage::Format_RGB32);
+  QImage next = NewBitmap(size);
   next.fill(palette().color(QPalette::Window));
   if (!image_.isNull() && !next.isNull()) {
     QPainter painter(&next);
@@ -45,6 +47,28 @@ ScanLines PictureBox::Lines() {
   // Asking for a line of the bitmap makes it the box's own, never shared.
   return {reinterpret_cast<std::uint32_t*>(image_.scanLine(image_.height() - 1)),
           -static_cast<std::ptrdiff_t>(image_.bytesPerLine() / 4)};
+}
+
+QImage PictureBox::NewBitmap(QSize size) {
+  if (size.isEmpty()) return {};
+  // The bitmap is written a few tiles at a time every frame: it lives in
+  // picture memory, like the frames.
+  const std::size_t bytes = static_cast<std::size_t>(size.width()) * 4 * static_cast<std::size_t>(size.height());
+  void* block = AllocatePicture(bytes);
+  struct Block {
+    void* memory;
+    std::size_t bytes;
+  };
+  auto* owner = new Block{block, bytes};
+  return QImage(
+      static_cast<uchar*>(block), size.width(), size.height(), static_cast<qsizetype>(size.width()) * 4,
+      QImage::Format_RGB32,
+      [](void* info) {
+        auto* released = static_cast<Block*>(info);
+        FreePicture(released->memory, released->bytes);
+        delete released;
+      },
+      owner);
 }
 
 bool PictureBox::Shown() const {

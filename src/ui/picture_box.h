@@ -60,6 +60,8 @@ class PictureBox final : public QFrame, public PictureSurface {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  static QImage NewBitmap(QSize size);
+
   QImage image_;
   QList<QRect> changed_;  // kept, so that a frame's areas need no new list
   bool auto_redraw_ = false;
