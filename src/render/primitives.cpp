@@ -416,8 +416,8 @@ constexpr int kChunk = 64;
 
 inline void Prefetch(const Target& t, const std::uint8_t* origin) {
   for (const std::uint8_t* row : {origin + t.rowBytes, origin, origin - t.rowBytes}) {
-    _mm_prefetch(reinterpret_cast<const char*>(row), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(row + 8), _MM_HINT_T0);
+    PrefetchLine(row);
+    PrefetchLine(row + 8);
   }
 }
 
