@@ -101,7 +101,7 @@ void ReportRatio(benchmark::State& state, const LoopClock& clock) {
 void ComposeFrame(BenchScene& scene) {
   Board& board = scene.board;
   const Context context = scene.context();
-  scene.frame.CopyFrom(scene.background);
+  scene.frame.RestoreFrom(scene.background);
   DrawLinks(board, context, scene.frame);
   UpdateHoverGlow(board, context.events);
   MovePegs(board, context);

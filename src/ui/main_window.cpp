@@ -66,12 +66,18 @@ MainWindow::MainWindow(RandomSource& random)
   tmrMainLoop_ = MakeTimer(this, "tmrMainLoop", kMainLoopInterval);
   tmrDisplay_ = MakeTimer(this, "tmrDisplay", kDisplayInterval);
   tick_log_ = TickLog::FromEnvironment(ProcessEnvironment());
+  // A tick starts from the event loop, which has just run what was pending:
+  // the tick's first yields need not run it again.
   connect(tmrMainLoop_, &QTimer::timeout, this, [this] {
     if (tick_log_) tick_log_->Mark();
+    last_yield_ = std::chrono::steady_clock::now();
     game_.MainTick();
   });
   connect(tmrEffects_, &QTimer::timeout, this, [this] { game_.EffectsTick(); });
-  connect(tmrDebug_, &QTimer::timeout, this, [this] { game_.DebugTick(); });
+  connect(tmrDebug_, &QTimer::timeout, this, [this] {
+    last_yield_ = std::chrono::steady_clock::now();
+    game_.DebugTick();
+  });
   connect(tmrDisplay_, &QTimer::timeout, this, [this] { game_.DisplayTick(); });
 
   connect(picOutput_, &PictureBox::Click, this, [this] { game_.Click(); });
