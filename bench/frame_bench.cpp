@@ -1,7 +1,11 @@
 // The composition of whole frames: the attract display and the heaviest game scene.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <thread>
+
 #include "bench_support.h"
+#include "render/surface.h"
 
 namespace brindlet::bench {
 namespace {
@@ -32,11 +36,31 @@ void Worst(benchmark::State& state) {
   ReportRatio(state, clock);
 }
 
+// A whole main tick of the attract display as the running program meets it:
+// 23 ms idle (not timed) before each composition and presentation, in which
+// the caches forget the pictures. Compare with frame/attract, which runs
+// tick after tick on warm caches.
+void AttractAfterIdle(benchmark::State& state) {
+  BenchScene g;
+  MemorySurface playfield(g.game.field().width, g.game.field().height);
+  LoopClock clock;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::this_thread::sleep_for(std::chrono::milliseconds(23));
+    state.ResumeTiming();
+    ComposeFrame(g);
+    PresentChanges(playfield, g.platform, g.game.field().width, g.game.field().height, g.frame);
+    benchmark::ClobberMemory();
+  }
+  ReportRatio(state, clock);
+}
+
 }  // namespace
 
 void RegisterFrameBenchmarks() {
   benchmark::RegisterBenchmark("frame/attract", Attract);
   benchmark::RegisterBenchmark("frame/worst", Worst);
+  benchmark::RegisterBenchmark("tick/attract_after_idle", AttractAfterIdle)->Iterations(400);
 }
 
 }  // namespace brindlet::bench
