@@ -164,6 +164,8 @@ class PixelArray {
   }
 
  private:
+  // Notes, for each tile, the byte value it has throughout, if it has one.
+  void NoteFills();
   // Bytes about to be written by someone other than the primitives.
   std::vector<std::uint8_t, PictureAllocator<std::uint8_t>>& Untracked() {
     untracked_ = true;
@@ -192,6 +194,9 @@ class PixelArray {
   const PixelArray* restored_from_ = nullptr;
   std::uint64_t restored_stamp_ = 0;
   std::vector<TileRun> runs_;
+  // Per tile, the one byte value the background last restored from has all
+  // through it, or -1.
+  std::vector<std::int16_t> fills_;
   const PictureSurface* presented_on_ = nullptr;
   const PixelArray* presenter_ = nullptr;
 };

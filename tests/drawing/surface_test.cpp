@@ -388,9 +388,13 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
   constexpr int kWidth = 100;
   constexpr int kHeight = 50;
   const Field field{kWidth, kHeight};
+  // Patterned below, one colour above and in a strip on the left: tiles of
+  // one byte value are restored by filling, the others by copying.
   PixelArray background(kWidth, kHeight);
   for (int row = 0; row <= kHeight; ++row) {
-    for (int b = 0; b < background.RowBytes(); ++b) background(b, row) = static_cast<std::uint8_t>(row * 7 + b);
+    for (int b = 0; b < background.RowBytes(); ++b) {
+      background(b, row) = static_cast<std::uint8_t>(row >= 24 ? 0x33 : b < 40 * 3 ? 0 : row * 7 + b);
+    }
   }
   PixelArray frame;
   CountingSurface surface(kWidth, kHeight);
