@@ -30,6 +30,6 @@ void* AllocatePicture(std::size_t bytes) {
   return block;
 }
 
-void FreePicture(void* block, std::size_t) noexcept { std::free(block); }
+void FreePicture(void* block) noexcept { std::free(block); }
 
 }  // namespace brindlet

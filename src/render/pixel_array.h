@@ -62,24 +62,6 @@ void ForEachRunRow(std::span<const TileRun> runs, Fetch&& fetch, Visit&& visit) 
   }
 }
 
-// Asks for the cache line holding `p` to be fetched, ahead of its use.
-// GCC drops __builtin_prefetch where nothing else in the code depends on
-// it, as in a look-ahead, so on x86 the instruction is written out.
-inline void PrefetchLine(const void* p) {
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-  asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
-#else
-  __builtin_prefetch(p);
-#endif
-}
-
-// The same for the `bytes` bytes (at least 1) from `p`.
-inline void Prefetch(const void* p, std::size_t bytes) {
-  const auto* first = static_cast<const char*>(p);
-  for (std::size_t at = 0; at < bytes; at += 64) PrefetchLine(first + at);
-  PrefetchLine(first + bytes - 1);
-}
-
 class PixelArray {
  public:
   static constexpr std::int32_t kTileWidth = 32;
@@ -142,13 +124,8 @@ class PixelArray {
   Canvas Drawable() { return {bytes_.data(), tiles_.data(), tiles_per_row_}; }
 
   // --- For presentation ---
-  std::int32_t TilesPerRow() const { return tiles_per_row_; }
-  std::int32_t TileRows() const { return tile_rows_; }
   // True when every tile must count as changed since the last presentation.
   bool AllChanged() const { return all_changed_; }
-  bool TileChanged(std::int32_t tileRow, std::int32_t tileColumn) const {
-    return (tiles_[static_cast<std::size_t>(tileRow) * tiles_per_row_ + tileColumn] & kChanged) != 0;
-  }
   // The runs of tiles marked `mark`, clipped to the first `rows` array rows:
   // rows of tiles from the last (the top of the picture) to the first, each
   // left to right. The list is the array's own, reused by the next call.

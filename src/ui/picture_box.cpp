@@ -55,20 +55,9 @@ QImage PictureBox::NewBitmap(QSize size) {
   // picture memory, like the frames.
   const std::size_t bytes = static_cast<std::size_t>(size.width()) * 4 * static_cast<std::size_t>(size.height());
   void* block = AllocatePicture(bytes);
-  struct Block {
-    void* memory;
-    std::size_t bytes;
-  };
-  auto* owner = new Block{block, bytes};
   return QImage(
       static_cast<uchar*>(block), size.width(), size.height(), static_cast<qsizetype>(size.width()) * 4,
-      QImage::Format_RGB32,
-      [](void* info) {
-        auto* released = static_cast<Block*>(info);
-        FreePicture(released->memory, released->bytes);
-        delete released;
-      },
-      owner);
+      QImage::Format_RGB32, [](void* released) { FreePicture(released); }, block);
 }
 
 bool PictureBox::Shown() const {

@@ -41,6 +41,27 @@ DriverOptions OptionsFor(const SeededRun& run) {
   return options;
 }
 
+// The statistics of `run`, played through the driver; a broken invariant
+// fails the test with the driver's report, after `replay` (how to replay it).
+DriverStats Play(const SeededRun& run, const std::string& replay = "") {
+  SeededDecisions decisions(run.seed);
+  EventDriver driver(decisions, OptionsFor(run));
+  const auto failure = driver.Run(run.events);
+  EXPECT_FALSE(failure.has_value()) << replay << *failure;
+  return driver.stats();
+}
+
+// What every fixed run must reach for its passing to prove much: clicks
+// during link checks, links made and refused, games set up without a click,
+// checks of the board's structure.
+void ExpectTheUsualGround(const DriverStats& s) {
+  EXPECT_GT(s.click_during_check, 0);
+  EXPECT_GT(s.links_made, 0);
+  EXPECT_GT(s.links_refused, 0);
+  EXPECT_GT(s.clean_games, 0);
+  EXPECT_GT(s.structural_checks, 0);
+}
+
 // Events delivered at yields, one level deep: enough events to reach every
 // kind of delivery, many links and refusals and several games set up without
 // a click.
@@ -48,22 +69,12 @@ class RandomEvents : public ::testing::TestWithParam<SeededRun> {};
 
 TEST_P(RandomEvents, KeepEveryInvariant) {
   const SeededRun& run = GetParam();
-  SeededDecisions decisions(run.seed);
-  EventDriver driver(decisions, OptionsFor(run));
-  const auto failure = driver.Run(run.events);
-  ASSERT_FALSE(failure.has_value()) << *failure;
-
-  // The run went where it is meant to go; otherwise passing proves little.
-  const DriverStats& s = driver.stats();
+  const DriverStats s = Play(run);
   EXPECT_EQ(s.events, run.events);
   EXPECT_EQ(s.deepest, 1);
-  EXPECT_GT(s.click_during_check, 0);
+  ExpectTheUsualGround(s);
   EXPECT_GT(s.restart_during_frame, 0);
   EXPECT_GT(s.effects_during_click, 0);
-  EXPECT_GT(s.links_made, 0);
-  EXPECT_GT(s.links_refused, 0);
-  EXPECT_GT(s.clean_games, 0);
-  EXPECT_GT(s.structural_checks, 0);
   EXPECT_GT(s.wide_cursor, 0);
   EXPECT_GT(s.corner_toggles, 0);
   EXPECT_GT(s.sessions, 1);
@@ -82,19 +93,10 @@ class RandomEventsNested : public ::testing::TestWithParam<SeededRun> {};
 
 TEST_P(RandomEventsNested, KeepEveryInvariantAtEveryLevel) {
   const SeededRun& run = GetParam();
-  SeededDecisions decisions(run.seed);
-  EventDriver driver(decisions, OptionsFor(run));
-  const auto failure = driver.Run(run.events);
-  ASSERT_FALSE(failure.has_value()) << *failure;
-
-  const DriverStats& s = driver.stats();
+  const DriverStats s = Play(run);
   EXPECT_EQ(s.deepest, run.max_depth) << "events never nested as deep as allowed";
   EXPECT_GT(s.click_in_tick_in_click, 0);
-  EXPECT_GT(s.click_during_check, 0);
-  EXPECT_GT(s.links_made, 0);
-  EXPECT_GT(s.links_refused, 0);
-  EXPECT_GT(s.clean_games, 0);
-  EXPECT_GT(s.structural_checks, 0);
+  ExpectTheUsualGround(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, RandomEventsNested,
@@ -115,10 +117,7 @@ TEST(RandomEventsAnySeed, KeepEveryInvariant) {
     seed = (static_cast<std::uint64_t>(device()) << 32) ^ device();
   }
   const SeededRun run{"any seed", seed, 160, 120, 1 + static_cast<int>(seed % 4), 2000};
-  SeededDecisions decisions(seed);
-  EventDriver driver(decisions, OptionsFor(run));
-  const auto failure = driver.Run(run.events);
-  ASSERT_FALSE(failure.has_value()) << "replay with BRINDLET_EVENT_SEED=" << seed << "\n" << *failure;
+  Play(run, "replay with BRINDLET_EVENT_SEED=" + std::to_string(seed) + "\n");
 }
 
 // --- The checks themselves catch a broken board --------------------------
