@@ -3,21 +3,30 @@
 # evenly its main tick runs, over 20 s of wall time in
 #   (a) the attract display, and
 #   (b) a game with 50 links (made by clicking pairs of pegs found in a
-#       screenshot; when 50 can't be placed, as many as can).
-# Targets: at most 5 % of one core; 99 % of main-tick intervals within
+#       screenshot; when 50 can't be placed, as many as can),
+# beside the X server's CPU time, and beside
+#   (c) the floor: brindlet_timers_floor, a window with the program's timers
+#       that reads the pointer and lets events run each main tick but draws
+#       nothing, which is what waking up costs on this machine.
+# Targets: at most 3 % of one core; 99 % of main-tick intervals within
 # 25 +- 2 ms.
 #
-# Usage: bench/running_program.sh <brindlet> [<brindlet_shot>] [seconds]
+# Usage: bench/running_program.sh <brindlet> [<brindlet_shot>] [seconds] [runs]
 #   brindlet       the program, built with the Qt front end
 #   brindlet_shot  the helper that plays the program from outside; by default
 #                  the one in the same build folder (tests/e2e/brindlet_shot)
 #   seconds        length of each measurement, 20 by default
-# Builds nothing. Needs Xvfb and xdotool (scripts/deps installs them).
+#   runs           how many times each scene is measured, 1 by default; with
+#                  more, the scenes take turns and each one's median follows
+# The floor is measured when bench/brindlet_timers_floor is in the same build
+# folder. Builds nothing. Needs Xvfb and xdotool (scripts/deps installs them).
 set -euo pipefail
 
 brindlet=${1:?usage: running_program.sh <brindlet> [<brindlet_shot>] [seconds]}
 shot=${2:-$(dirname "$brindlet")/../../tests/e2e/brindlet_shot}
 seconds=${3:-20}
+runs=${4:-1}
+floor=$(dirname "$brindlet")/../../bench/brindlet_timers_floor
 links_wanted=50
 
 for f in "$brindlet" "$shot"; do
@@ -53,6 +62,8 @@ export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
 
 clk_tck=$(getconf CLK_TCK)
+t0=0
+t1=0
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
 # Interval statistics of the ticks that started between two steady-clock
@@ -69,6 +80,29 @@ tick_stats() {
          }'
 }
 
+# CPU shares of the program and of the X server over `seconds` of wall time,
+# printed as one line for the scene and kept for its median. The steady-clock
+# times the measurement began and ended are left in t0 and t1.
+sample() {
+  local scene=$1 pid=$2
+  local load_before c0 c1 x0 x1
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  x0=$(cpu_ticks "$xvfb_pid")
+  t0=$("$shot" now)
+  c0=$(cpu_ticks "$pid")
+  sleep "$seconds"
+  c1=$(cpu_ticks "$pid")
+  t1=$("$shot" now)
+  x1=$(cpu_ticks "$xvfb_pid")
+  awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$clk_tck" -v ns="$((t1 - t0))" -v scene="$scene" \
+      -v load="$load_before" -v kept="$work/cpu-$scene" 'BEGIN {
+        s = ns / 1e9
+        printf "%-8s CPU %.2f %% of one core over %.1f s (Xvfb %.2f %%); load average before: %s\n",
+               scene, 100 * c / hz / s, s, 100 * x / hz / s, load
+        printf "%.2f %.2f\n", 100 * c / hz / s, 100 * x / hz / s >> kept
+      }'
+}
+
 # Runs brindlet, sets up the scene, measures, quits.
 measure() {
   local scene=$1 log="$work/ticks-$1.txt"
@@ -82,32 +116,40 @@ measure() {
   # The pointer rests off the playfield, over the bare screen.
   xdotool mousemove 1550 950
   sleep 2
-
-  local load_before t0 c0 t1 c1 x0 x1
-  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-  x0=$(cpu_ticks "$xvfb_pid")
-  t0=$("$shot" now)
-  c0=$(cpu_ticks "$program_pid")
-  sleep "$seconds"
-  c1=$(cpu_ticks "$program_pid")
-  t1=$("$shot" now)
-  x1=$(cpu_ticks "$xvfb_pid")
+  sample "$scene" "$program_pid"
 
   "$shot" "$program_pid" quit
   local status=0
   wait "$program_pid" || status=$?
   program_pid=
   [ "$status" -eq 0 ] || { echo "brindlet ended with status $status" >&2; cat "$work/brindlet-$scene.log" >&2; exit 1; }
-
-  awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$clk_tck" -v ns="$((t1 - t0))" -v scene="$scene" \
-      -v load="$load_before" 'BEGIN {
-        s = ns / 1e9
-        printf "%-8s CPU %.2f %% of one core over %.1f s (Xvfb %.2f %%); load average before: %s\n",
-               scene, 100 * c / hz / s, s, 100 * x / hz / s, load
-      }'
+  # The tick log is written as the program ends.
   printf '%-8s main tick: %s\n' "$scene" "$(tick_stats "$log" "$t0" "$t1")"
 }
 
-echo "brindlet: $brindlet, $seconds s per scene, display $DISPLAY, $(nproc) cores"
-measure attract
-measure game
+# Runs the floor program with the pointer where it rests for the scenes,
+# measures, ends it.
+measure_floor() {
+  "$floor" >"$work/floor.log" 2>&1 &
+  program_pid=$!
+  xdotool mousemove 1550 950
+  sleep 2
+  sample floor "$program_pid"
+  kill "$program_pid"
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=
+}
+
+echo "brindlet: $brindlet, $seconds s per scene, $runs run(s), display $DISPLAY, $(nproc) cores"
+[ -x "$floor" ] || { echo "no floor program at $floor: the floor is not measured"; floor=; }
+for ((run = 1; run <= runs; run++)); do
+  measure attract
+  measure game
+  [ -z "$floor" ] || measure_floor
+done
+if [ "$runs" -gt 1 ]; then
+  for scene in attract game ${floor:+floor}; do
+    sort -n "$work/cpu-$scene" | awk -v scene="$scene" '{ c[NR] = $1; x[NR] = $2 }
+      END { printf "%-8s median of %d runs: CPU %.2f %% (Xvfb median %.2f %%)\n", scene, NR, c[int((NR + 1) / 2)], x[int((NR + 1) / 2)] }'
+  done
+fi
