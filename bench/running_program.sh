@@ -18,17 +18,21 @@
 #   seconds        length of each measurement, 20 by default
 #   runs           how many times each scene is measured, 1 by default; with
 #                  more, the scenes take turns and each one's median follows
+#                  (of an even count, the lower of the middle two)
 # The floor is measured when bench/brindlet_timers_floor is in the same build
 # folder. Builds nothing. Needs Xvfb and xdotool (scripts/deps installs them).
 set -euo pipefail
 
-brindlet=${1:?usage: running_program.sh <brindlet> [<brindlet_shot>] [seconds]}
+brindlet=${1:?usage: running_program.sh <brindlet> [<brindlet_shot>] [seconds] [runs]}
 shot=${2:-$(dirname "$brindlet")/../../tests/e2e/brindlet_shot}
 seconds=${3:-20}
 runs=${4:-1}
 floor=$(dirname "$brindlet")/../../bench/brindlet_timers_floor
 links_wanted=50
 
+for n in "$seconds" "$runs"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "seconds and runs are whole numbers from 1: $n" >&2; exit 2; }
+done
 for f in "$brindlet" "$shot"; do
   [ -x "$f" ] || { echo "not an executable: $f" >&2; exit 2; }
 done
