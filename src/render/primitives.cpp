@@ -414,11 +414,9 @@ __attribute__((flatten)) void PaintSse2(const Target& target, const DotAt* dots,
 // blended dot by dot straight away.
 constexpr int kChunk = 64;
 
+// The three rows of a dot's block, nine bytes each.
 inline void Prefetch(const Target& t, const std::uint8_t* origin) {
-  for (const std::uint8_t* row : {origin + t.rowBytes, origin, origin - t.rowBytes}) {
-    PrefetchLine(row);
-    PrefetchLine(row + 8);
-  }
+  for (const std::uint8_t* row : {origin + t.rowBytes, origin, origin - t.rowBytes}) brindlet::Prefetch(row, 9);
 }
 
 // A blend given as its weights and its mix, for the painters below.
