@@ -117,9 +117,16 @@ constexpr std::int32_t kBandRows = 16;
 constexpr std::int32_t kJoinGap = 96;
 
 // The areas a presentation reports, gathered so that the surface hears of
-// them all at once. The list is kept from one presentation to the next, so
-// that a frame allocates nothing once it has grown.
+// them all at once, and the tiles it may write. The lists are kept from one
+// presentation to the next, so that a frame allocates nothing once they
+// have grown.
 std::vector<PixelRect>& ChangeList() {
+  thread_local std::vector<PixelRect> list;
+  list.clear();
+  return list;
+}
+
+std::vector<PixelRect>& TileList() {
   thread_local std::vector<PixelRect> list;
   list.clear();
   return list;
@@ -134,7 +141,8 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
   const std::int32_t width = surface.Width();
   const std::int32_t height = surface.Height();
   if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
-  const ScanLines lines = surface.Lines();
+  const PixelRect whole{0, 0, width, height};
+  const ScanLines lines = surface.BeginChange({&whole, 1});
   if (srcWidth != width) {
     // Columns picked one by one; reported whole.
     for (std::int32_t row = 0; row < height; ++row) {
@@ -147,8 +155,8 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
         out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
       }
     }
-    const PixelRect whole{0, 0, width, height};
     surface.Changed({&whole, 1});
+    surface.EndChange();
     return;
   }
   // Screen rows top-down, so that bands are reported top to bottom.
@@ -172,6 +180,7 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     }
   }
   if (!changes.empty()) surface.Changed(changes);
+  surface.EndChange();
 }
 
 // The tiles of `frame` changed since its last presentation, copied to the
@@ -182,7 +191,11 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   const std::int32_t height = frame.Height();
   const std::size_t stride = ToSize(frame.RowBytes());
   const std::span<const std::uint8_t> bytes = std::as_const(frame).Bytes();
-  const ScanLines lines = surface.Lines();
+  const std::span<const TileRun> runs = frame.Runs(PixelArray::kChanged, height);
+  // Array row r is screen row height - 1 - r; the runs come top first.
+  std::vector<PixelRect>& tiles = TileList();
+  for (const TileRun& run : runs) tiles.push_back({run.left, height - run.endRow, run.right, height - run.firstRow});
+  const ScanLines lines = surface.BeginChange(tiles);
   std::vector<PixelRect>& changes = ChangeList();
   const auto at = [&](const TileRun& run, std::int32_t row) {
     return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
@@ -192,9 +205,9 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   std::int32_t right = 0;
   const auto report = [&] {
     if (current == nullptr || right <= left) return;
-    // Array row r is screen row height - 1 - r. An area close to the one
-    // before it in the band joins it: every area costs the window system a
-    // request of its own, worth more than a short gap's pixels.
+    // An area close to the one before it in the band joins it: every area
+    // costs the window system a request of its own, worth more than a short
+    // gap's pixels.
     const PixelRect area{left, height - current->endRow, right, height - current->firstRow};
     if (!changes.empty() && changes.back().top == area.top && area.left - changes.back().right <= kJoinGap) {
       changes.back().right = area.right;
@@ -203,7 +216,7 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
     }
   };
   ForEachRunRow(
-      frame.Runs(PixelArray::kChanged, height),
+      runs,
       [&](const TileRun& run, std::int32_t row) {
         Prefetch(bytes.data() + at(run, row), static_cast<std::size_t>(run.right - run.left) * 3);
         Prefetch(lines[row] + run.left, static_cast<std::size_t>(run.right - run.left) * 4);
@@ -224,6 +237,7 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
       });
   report();
   if (!changes.empty()) surface.Changed(changes);
+  surface.EndChange();
 }
 
 // Shows the picture just set: at once on a surface that redraws itself, at

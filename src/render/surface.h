@@ -48,10 +48,16 @@ class PictureSurface {
   // on it; any other shows the new picture at its next paint.
   virtual bool AutoRedraw() const { return false; }
   virtual void Refresh() {}
+  // A new picture is written between BeginChange and EndChange, only within
+  // `within` (banded as Changed's areas are), into the scan lines that
+  // BeginChange hands out; they may differ from Lines() outside a change.
+  virtual ScanLines BeginChange(std::span<const PixelRect> /*within*/) { return Lines(); }
+  virtual void EndChange() {}
   // The pixels within `areas` changed: show them at the next paint. A new
-  // picture reports where it differs from the old one, in bands of rows from
-  // the top: the areas of one band share their top and bottom and run left
-  // to right with gaps between them, and each band lies below the one before.
+  // picture reports where it differs from the old one, once, before its
+  // change ends, in bands of rows from the top: the areas of one band share
+  // their top and bottom and run left to right with gaps between them, and
+  // each band lies below the one before.
   virtual void Changed(std::span<const PixelRect> /*areas*/) {}
   // False while nobody can see the surface (its window is minimised or fully
   // covered): a picture set on it then is dropped instead of copied in.

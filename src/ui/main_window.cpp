@@ -57,6 +57,7 @@ MainWindow::MainWindow(RandomSource& random)
   picOutput_ = new PictureBox(this);
   picOutput_->setObjectName(QStringLiteral("picOutput"));
   picOutput_->SetSingleBorder(true);
+  picOutput_->UseOwnWindow();
   // Sized for the background it will show, so that the window's place can
   // be chosen before start-up reads it.
   SizePlayfield(kBackgroundWidth, kBackgroundHeight);

@@ -1,14 +1,65 @@
 #include "ui/picture_box.h"
 
+#include <QBackingStore>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "render/picture_memory.h"
 
 namespace brindlet::ui {
+namespace {
+
+QRegion BandedRegion(std::span<const PixelRect> areas, QPoint offset, QList<QRect>& list) {
+  list.clear();
+  for (const PixelRect& a : areas) {
+    list.push_back(QRect(QPoint(a.left, a.top), QPoint(a.right - 1, a.bottom - 1)).translated(offset));
+  }
+  QRegion region;
+  region.setRects(list.constData(), static_cast<int>(list.size()));
+  return region;
+}
+
+}  // namespace
+
+// The box's own window: a raster window with a backing store of its own,
+// whose clicks are the box's.
+class PictureBox::Window final : public QWindow {
+ public:
+  explicit Window(PictureBox& box) : box_(box) {
+    setSurfaceType(QSurface::RasterSurface);
+    store_ = std::make_unique<QBackingStore>(this);
+    connect(this, &QWindow::screenChanged, this, [this] { box_.Place(); });
+  }
+  QBackingStore& store() { return *store_; }
+
+ protected:
+  void exposeEvent(QExposeEvent* /*event*/) override {
+    if (!isExposed()) return;
+    box_.Place();
+    box_.ShowInWindow(QRegion(QRect(QPoint(0, 0), size())));
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    box_.Press(event->button());
+    event->accept();
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    box_.Release(event->button());
+    event->accept();
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    box_.DoubleClick(event->button());
+    event->accept();
+  }
+
+ private:
+  PictureBox& box_;
+  std::unique_ptr<QBackingStore> store_;
+};
 
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
   QPalette palette = this->palette();
@@ -20,6 +71,10 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+PictureBox::~PictureBox() {
+  if (changing_) window_->store().endPaint();
+}
+
 void PictureBox::SetSingleBorder(bool on) {
   if (on) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -27,11 +82,24 @@ void PictureBox::SetSingleBorder(bool on) {
   } else {
     setFrameStyle(QFrame::NoFrame);
   }
+  Place();
 }
+
+void PictureBox::UseOwnWindow() {
+  if (window_ != nullptr) return;
+  window_ = new Window(*this);
+  container_ = QWidget::createWindowContainer(window_, this);
+  container_->setGeometry(contentsRect());
+  container_->show();
+  Place();
+}
+
+QWindow* PictureBox::OwnWindow() const { return window_; }
 
 void PictureBox::SetBitmapSize(QSize size) {
   size = size.expandedTo(QSize(0, 0));
-  if (image_.size() == size) return;
+  if (size_ == size) return;
+  if (in_store_) TakeBitmapOut();
   QImage next = NewBitmap(size);
   next.fill(palette().color(QPalette::Window));
   if (!image_.isNull() && !next.isNull()) {
@@ -39,14 +107,124 @@ void PictureBox::SetBitmapSize(QSize size) {
     painter.drawImage(0, 0, image_);
   }
   image_ = std::move(next);
+  size_ = size;
+  Place();
   update();
 }
 
+QImage PictureBox::Image() const {
+  if (!in_store_) return image_;
+  const QImage* store = StoreBitmap();
+  return store != nullptr ? store->convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+QImage* PictureBox::StoreBitmap() const {
+  if (window_ == nullptr || window_->handle() == nullptr) return nullptr;
+  auto* image = dynamic_cast<QImage*>(window_->store().paintDevice());
+  if (image == nullptr || image->size() != size_ || image->devicePixelRatio() != 1.0) return nullptr;
+  switch (image->format()) {
+    // 0xAARRGGBB words, like the bitmap's; an opaque pixel is the same in all three.
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied: return image;
+    default: return nullptr;
+  }
+}
+
+QImage& PictureBox::Bitmap() {
+  if (in_store_) {
+    if (QImage* store = StoreBitmap()) return *store;
+    // The backing store went from under the bitmap; nothing of it is left to keep.
+    in_store_ = false;
+    image_ = NewBitmap(size_);
+    image_.fill(palette().color(QPalette::Window));
+  }
+  return image_;
+}
+
+void PictureBox::TakeBitmapOut() {
+  QImage bitmap = NewBitmap(size_);
+  if (const QImage* store = StoreBitmap(); store != nullptr && !bitmap.isNull()) {
+    for (int y = 0; y < size_.height(); ++y) std::memcpy(bitmap.scanLine(y), store->constScanLine(y), size_.width() * 4u);
+  } else {
+    bitmap.fill(palette().color(QPalette::Window));
+  }
+  image_ = std::move(bitmap);
+  in_store_ = false;
+}
+
+void PictureBox::Place() {
+  if (window_ == nullptr || changing_) return;
+  const QRect area = contentsRect();
+  if (container_->geometry() != area) container_->setGeometry(area);
+  // Until the window system has made the window, its backing store has
+  // nothing to hold a picture in; the window's first expose places it.
+  if (window_->handle() == nullptr) return;
+  const bool fits = area.size() == size_ && !size_.isEmpty() && window_->devicePixelRatio() == 1.0;
+  if (in_store_ && !fits) TakeBitmapOut();
+  QBackingStore& store = window_->store();
+  if (store.size() != area.size()) store.resize(area.size());
+  if (in_store_ || !fits) return;
+  store.beginPaint(QRect(QPoint(0, 0), size_));
+  if (QImage* bitmap = StoreBitmap(); bitmap != nullptr && !image_.isNull()) {
+    for (int y = 0; y < size_.height(); ++y) std::memcpy(bitmap->scanLine(y), image_.constScanLine(y), size_.width() * 4u);
+    image_ = QImage();
+    in_store_ = true;
+  }
+  store.endPaint();
+}
+
+void PictureBox::ShowInWindow(const QRegion& region) {
+  if (window_ == nullptr || window_->handle() == nullptr || !window_->isExposed() || changing_ || region.isEmpty()) {
+    return;
+  }
+  QBackingStore& store = window_->store();
+  if (!in_store_) {
+    store.beginPaint(region);
+    {
+      QPainter painter(store.paintDevice());
+      painter.setClipRegion(region);
+      const QRect target(QPoint(0, 0), contentsRect().size());
+      if (image_.isNull()) {
+        painter.fillRect(target, palette().color(QPalette::Window));
+      } else {
+        // Screen pixels per bitmap pixel: sharp blocks at whole ratios.
+        const double ratio = window_->devicePixelRatio() * target.width() / image_.width();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fabs(ratio - std::round(ratio)) > 1e-9);
+        painter.drawImage(target, image_);
+      }
+    }
+    store.endPaint();
+  }
+  store.flush(region);
+}
+
 ScanLines PictureBox::Lines() {
-  if (image_.isNull()) return {};
+  QImage& bitmap = Bitmap();
+  if (bitmap.isNull()) return {};
   // Asking for a line of the bitmap makes it the box's own, never shared.
-  return {reinterpret_cast<std::uint32_t*>(image_.scanLine(image_.height() - 1)),
-          -static_cast<std::ptrdiff_t>(image_.bytesPerLine() / 4)};
+  return {reinterpret_cast<std::uint32_t*>(bitmap.scanLine(bitmap.height() - 1)),
+          -static_cast<std::ptrdiff_t>(bitmap.bytesPerLine() / 4)};
+}
+
+ScanLines PictureBox::BeginChange(std::span<const PixelRect> within) {
+  if (in_store_ && !changing_ && !within.empty()) {
+    // The window system may still be reading the last picture there; this
+    // waits for it, where it has to.
+    window_->store().beginPaint(BandedRegion(within, {0, 0}, changed_));
+    changing_ = true;
+  }
+  return Lines();
+}
+
+void PictureBox::EndChange() {
+  if (!changing_) return;
+  changing_ = false;
+  QBackingStore& store = window_->store();
+  store.endPaint();
+  // A window not exposed now shows the whole picture at its next expose.
+  if (!to_flush_.isEmpty() && window_->isExposed()) store.flush(to_flush_);
+  to_flush_ = QRegion();
 }
 
 QImage PictureBox::NewBitmap(QSize size) {
@@ -69,16 +247,16 @@ bool PictureBox::Shown() const {
 
 QPoint PictureBox::ToBitmap(QPoint client) const {
   const QSize area = contentsRect().size();
-  if (area == image_.size() || area.isEmpty()) return client;
-  return {static_cast<int>(std::floor(client.x() * static_cast<double>(image_.width()) / area.width())),
-          static_cast<int>(std::floor(client.y() * static_cast<double>(image_.height()) / area.height()))};
+  if (area == size_ || area.isEmpty()) return client;
+  return {static_cast<int>(std::floor(client.x() * static_cast<double>(size_.width()) / area.width())),
+          static_cast<int>(std::floor(client.y() * static_cast<double>(size_.height()) / area.height()))};
 }
 
 QRect PictureBox::ToWidget(const QRect& bitmap) const {
   const QRect area = contentsRect();
-  if (area.size() == image_.size() || image_.isNull()) return bitmap.translated(area.topLeft());
-  const double sx = static_cast<double>(area.width()) / image_.width();
-  const double sy = static_cast<double>(area.height()) / image_.height();
+  if (area.size() == size_ || size_.isEmpty()) return bitmap.translated(area.topLeft());
+  const double sx = static_cast<double>(area.width()) / size_.width();
+  const double sy = static_cast<double>(area.height()) / size_.height();
   // Widened by a pixel: smooth scaling reaches into the neighbours.
   const QRect scaled(QPoint(static_cast<int>(std::floor(bitmap.left() * sx)) - 1,
                             static_cast<int>(std::floor(bitmap.top() * sy)) - 1),
@@ -90,31 +268,46 @@ QRect PictureBox::ToWidget(const QRect& bitmap) const {
 void PictureBox::Changed(std::span<const PixelRect> areas) {
   if (areas.empty()) return;
   const QRect area = contentsRect();
-  if (area.size() != image_.size() || image_.isNull()) {
+  if (in_store_) {
+    // Already where the window system reads it: only to be shown.
+    to_flush_ = BandedRegion(areas, {0, 0}, changed_);
+    if (!changing_) {
+      ShowInWindow(to_flush_);
+      to_flush_ = QRegion();
+    }
+    return;
+  }
+  QRegion region;
+  if (area.size() != size_ || image_.isNull()) {
     // Scaled: each band as a whole, widened to the screen pixels it reaches.
     for (std::size_t first = 0; first < areas.size();) {
       std::size_t end = first + 1;
       while (end < areas.size() && areas[end].top == areas[first].top) ++end;
       const QRect band(QPoint(areas[first].left, areas[first].top),
                        QPoint(areas[end - 1].right - 1, areas[first].bottom - 1));
-      update(ToWidget(band));
+      region += ToWidget(band);
       first = end;
     }
-    return;
+  } else {
+    // At 1:1 the areas come in the banded order a region is made of, so they
+    // become one region at once, not by hundreds of unions.
+    region = BandedRegion(areas, area.topLeft(), changed_);
   }
-  // At 1:1 the areas come in the banded order a region is made of, so they
-  // become one region at once, not by hundreds of unions.
-  changed_.clear();
-  for (const PixelRect& a : areas) {
-    changed_.push_back(QRect(QPoint(a.left, a.top), QPoint(a.right - 1, a.bottom - 1)).translated(area.topLeft()));
+  if (window_ != nullptr) {
+    ShowInWindow(region.translated(-area.topLeft()));
+  } else {
+    update(region);
   }
-  QRegion region;
-  region.setRects(changed_.constData(), static_cast<int>(changed_.size()));
-  update(region);
+}
+
+void PictureBox::Refresh() {
+  repaint();
+  if (window_ != nullptr) ShowInWindow(QRect(QPoint(0, 0), contentsRect().size()));
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
-  {
+  // With a window of its own, the box paints only its border.
+  if (window_ == nullptr) {
     QPainter painter(this);
     const QRect area = contentsRect();
     if (image_.isNull()) {
@@ -135,29 +328,42 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);  // the border
 }
 
+void PictureBox::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  Place();
+}
+
 void PictureBox::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    pressed_ = true;
-    after_double_click_ = false;
-  }
+  Press(event->button());
   event->accept();
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
-    event->accept();
-    return;
-  }
-  const bool click = pressed_ && !after_double_click_;
-  pressed_ = false;
-  after_double_click_ = false;
+  Release(event->button());
   event->accept();
-  if (click) emit Click();
 }
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  DoubleClick(event->button());
   event->accept();
-  if (event->button() != Qt::LeftButton) return;
+}
+
+void PictureBox::Press(Qt::MouseButton button) {
+  if (button != Qt::LeftButton) return;
+  pressed_ = true;
+  after_double_click_ = false;
+}
+
+void PictureBox::Release(Qt::MouseButton button) {
+  if (button != Qt::LeftButton) return;
+  const bool click = pressed_ && !after_double_click_;
+  pressed_ = false;
+  after_double_click_ = false;
+  if (click) emit Click();
+}
+
+void PictureBox::DoubleClick(Qt::MouseButton button) {
+  if (button != Qt::LeftButton) return;
   pressed_ = false;
   after_double_click_ = true;
   emit DblClick();

@@ -1,16 +1,26 @@
 // A picture box: a widget showing a persistent bitmap that the game draws
-// into, in the screen's native 32-bit format so that painting is a plain copy.
+// into, in the screen's native 32-bit format so that showing it is a plain
+// copy.
 //
 // The bitmap has a size of its own. The box shows it over its client area
 // (inside its border, if it has one): 1:1 when the sizes agree, otherwise
 // scaled, nearest-neighbour at whole-number ratios of screen pixels to bitmap
 // pixels and smoothly between them.
+//
+// A box can show its picture in a native window of its own instead of
+// painting it (UseOwnWindow). While that window shows the picture 1:1 on a
+// screen with the bitmap's pixel format, the window's backing store *is* the
+// bitmap: a new picture is written straight into what the window system is
+// handed, and showing it copies nothing. Otherwise the box keeps the bitmap
+// and draws it into the window, scaled.
 #pragma once
 
 #include <QFrame>
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QRegion>
+#include <QWindow>
 
 #include "render/surface.h"
 
@@ -21,14 +31,17 @@ class PictureBox final : public QFrame, public PictureSurface {
 
  public:
   explicit PictureBox(QWidget* parent = nullptr);
+  ~PictureBox() override;
 
   // --- PictureSurface ---
-  std::int32_t Width() const override { return image_.width(); }
-  std::int32_t Height() const override { return image_.height(); }
+  std::int32_t Width() const override { return size_.width(); }
+  std::int32_t Height() const override { return size_.height(); }
   // The bitmap keeps its top line first.
   ScanLines Lines() override;
+  ScanLines BeginChange(std::span<const PixelRect> within) override;
+  void EndChange() override;
   bool AutoRedraw() const override { return auto_redraw_; }
-  void Refresh() override { repaint(); }
+  void Refresh() override;
   void Changed(std::span<const PixelRect> areas) override;
   // False while the box's window is hidden, minimised or otherwise not exposed.
   bool Shown() const override;
@@ -37,14 +50,22 @@ class PictureBox final : public QFrame, public PictureSurface {
   // old picture is kept where the two overlap.
   void SetBitmapSize(QSize size);
   void SetAutoRedraw(bool value) { auto_redraw_ = value; }
-  // The bitmap, top line first.
-  const QImage& Image() const { return image_; }
+  // The bitmap as it is now, top line first.
+  QImage Image() const;
   // A single-line one-pixel border around the client area, or none.
   void SetSingleBorder(bool on);
   // A point of the client area in bitmap pixels.
   QPoint ToBitmap(QPoint client) const;
   // The part of the widget that shows a rectangle of the bitmap.
   QRect ToWidget(const QRect& bitmap) const;
+
+  // From now on the picture shows in a native window over the client area,
+  // which also takes the box's clicks.
+  void UseOwnWindow();
+  // That window, or nullptr.
+  QWindow* OwnWindow() const;
+  // True while the bitmap is the own window's backing store.
+  bool BitmapInWindow() const { return in_store_; }
 
  signals:
   // A left click: a release that follows a left press on the box.
@@ -55,15 +76,38 @@ class PictureBox final : public QFrame, public PictureSurface {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  static QImage NewBitmap(QSize size);
+  class Window;
 
-  QImage image_;
-  QList<QRect> changed_;  // kept, so that a frame's areas need no new list
+  static QImage NewBitmap(QSize size);
+  // The own window's backing store image, when it can hold the bitmap 1:1.
+  QImage* StoreBitmap() const;
+  // Where the bitmap is now.
+  QImage& Bitmap();
+  // Moves the bitmap out of the own window's backing store into the box.
+  void TakeBitmapOut();
+  // Puts the own window over the client area and moves the bitmap into its
+  // backing store, or out of it, as the window now can or cannot hold it.
+  void Place();
+  // The own window shows `region` (window pixels) of the picture.
+  void ShowInWindow(const QRegion& region);
+  void Press(Qt::MouseButton button);
+  void Release(Qt::MouseButton button);
+  void DoubleClick(Qt::MouseButton button);
+
+  QSize size_;
+  QImage image_;  // the bitmap, unless it is in the own window's backing store
+  Window* window_ = nullptr;
+  QWidget* container_ = nullptr;
+  bool in_store_ = false;
+  bool changing_ = false;  // the backing store is open for a new picture
+  QRegion to_flush_;       // what the open change will show
+  QList<QRect> changed_;   // kept, so that a frame's areas need no new list
   bool auto_redraw_ = false;
   bool pressed_ = false;             // a left press on the box awaits its release
   bool after_double_click_ = false;  // the next release ends a double-click

@@ -41,6 +41,12 @@ int DifferingRows(const QImage& shown, QPoint at, const PixelArray& frame) {
   return differing;
 }
 
+// What the playfield's own window last handed the screen, top line first.
+QImage OnScreen(PictureBox* box) {
+  QWindow* shown = box->OwnWindow();
+  return shown->screen()->grabWindow(shown->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 TEST_F(FrontEnd, OpensBesideTheDebugWindowAtThePlayfieldsSize) {
   MainWindow& w = *window_;
   EXPECT_EQ(w.objectName(), "frmMain");
@@ -165,10 +171,11 @@ TEST_F(FrontEnd, ShowsEachComposedFrameExactly) {
   EXPECT_EQ(debug().lblgState()->text(), "State: Startup") << "the debug timer ticked";
   game().MainTick();
   const PixelArray& frame = game().FrameImage();
+  EXPECT_TRUE(window_->picOutput()->BitmapInWindow()) << "shown 1:1, the bitmap is the window's backing store";
   EXPECT_EQ(DifferingRows(window_->picOutput()->Image(), {0, 0}, frame), 0);
-  const QImage grabbed = window_->picOutput()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  ASSERT_EQ(grabbed.size(), QSize(1028, 772));
-  EXPECT_EQ(DifferingRows(grabbed, {1, 1}, frame), 0);
+  const QImage shown = OnScreen(window_->picOutput());
+  ASSERT_EQ(shown.size(), QSize(1026, 770));
+  EXPECT_EQ(DifferingRows(shown, {0, 0}, frame), 0);
   EXPECT_TRUE(std::any_of(frame.Bytes().begin(), frame.Bytes().end(), [](auto v) { return v != 0; }))
       << "the attract display draws pegs and the ring";
 }
@@ -183,9 +190,9 @@ TEST_F(FrontEnd, AFrameSetOnThePlayfieldLandsExactly) {
   }
   for (bool correctOrientation : {false, true}) {
     SetImageData2D(*window_->picOutput(), *window_, 1026, 770, frame, correctOrientation);
-    QImage shown = window_->picOutput()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage shown = OnScreen(window_->picOutput());
     if (correctOrientation) shown = shown.mirrored();  // rows counted from the top: upside down on screen
-    EXPECT_EQ(DifferingRows(shown, {1, 1}, frame), 0) << "correctOrientation " << correctOrientation;
+    EXPECT_EQ(DifferingRows(shown, {0, 0}, frame), 0) << "correctOrientation " << correctOrientation;
   }
 }
 
@@ -254,11 +261,20 @@ TEST(MainWindowFit, FitScale) {
   }
 }
 
+// The bitmap moves out of the window's backing store and back as the
+// playfield is resized, and keeps its picture where old and new overlap.
 TEST_F(FrontEnd, SizesThePlayfieldToTheImage) {
   StopTimers();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  PictureBox* field = window_->picOutput();
+  field->Line(field->Height() - 1)[7] = 0xff123456u;  // pixel (7, 0)
   for (const QSize image : {QSize(300, 200), QSize(0, 0), QSize(1026, 770)}) {
     window_->SizePlayfield(image.width(), image.height());
-    EXPECT_EQ(window_->picOutput()->Image().size(), image);
+    EXPECT_EQ(field->Image().size(), image);
+    EXPECT_EQ(field->BitmapInWindow(), !image.isEmpty());
+    if (image.width() == 300) {
+      EXPECT_EQ(field->Image().pixel(7, 0), 0xff123456u);
+    }
     EXPECT_EQ(window_->picOutput()->geometry(), QRect({0, 0}, image + QSize(2, 2)));
     EXPECT_EQ(window_->minimumSize(), image + QSize(2, 2));
     EXPECT_EQ(window_->maximumSize(), image + QSize(2, 2));
@@ -293,10 +309,10 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
                       static_cast<int>(target.Y * shown.height() / 770));
   const QPoint pixel = field->ToBitmap(client);
   EXPECT_LE(std::abs(pixel.x() - target.X) + std::abs(pixel.y() - target.Y), 4.0);
-  const QPoint inWindow = field->mapTo(window_.get(), field->contentsRect().topLeft() + client);
-  QCursor::setPos(window_->mapToGlobal(inWindow));
+  QCursor::setPos(field->mapToGlobal(field->contentsRect().topLeft() + client));
   game().MainTick();  // samples the pointer
-  QTest::mouseClick(window_->windowHandle(), Qt::LeftButton, {}, inWindow);
+  EXPECT_FALSE(field->BitmapInWindow()) << "scaled, the box keeps the bitmap and draws it into the window";
+  QTest::mouseClick(field->OwnWindow(), Qt::LeftButton, {}, client);
   EXPECT_EQ(board().gState, GameState::FirstSelected);
   EXPECT_EQ(board().FirstPeg, 57);
 }
@@ -352,7 +368,7 @@ TEST_P(PlayfieldClicks, MouseEventsBecomeClicksAndDoubleClicks) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   QSignalSpy clicks(window_->picOutput(), &PictureBox::Click);
   QSignalSpy doubleClicks(window_->picOutput(), &PictureBox::DblClick);
-  GetParam().act(window_->picOutput(), window_->windowHandle(), window_->picOutput()->mapTo(window_.get(), kAt));
+  GetParam().act(window_->picOutput(), window_->picOutput()->OwnWindow(), kAt);
   EXPECT_EQ(clicks.count(), GetParam().clicks);
   EXPECT_EQ(doubleClicks.count(), GetParam().doubleClicks);
 }
@@ -392,7 +408,7 @@ TEST_F(FrontEnd, ADoubleClickRunsTheGamesClickAndDoubleClick) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   Change([](Board& b) { b.MousePosX = b.MousePosY = -100; });
-  QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {}, window_->picOutput()->mapTo(window_.get(), kAt));
+  QTest::mouseDClick(window_->picOutput()->OwnWindow(), Qt::LeftButton, {}, kAt);
   EXPECT_EQ(board().gState, GameState::Idle);
 }
 
