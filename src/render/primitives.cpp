@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "render/lanes.h"
 #include "render/numeric.h"
 
 // The blend of a dot runs on vector units where the compiler can target x86
 // ones, the widest the processor has (chosen at run time); elsewhere one
-// byte at a time. All of them give the same bytes. The environment variable
-// BRINDLET_BLEND_LANES (1, 2, 4 or 8) caps the width, so that the narrower
-// ones can be checked on a processor that has the wider.
+// byte at a time. All of them give the same bytes; VectorLaneCap() caps the
+// width.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12 warns inside its own AVX-512 headers (an "undefined" vector it
 // starts from on purpose); the warning is about the header, not this file.
@@ -486,15 +486,9 @@ BRINDLET_PAINTERS(PaintAvx2, BRINDLET_AVX2, Avx2DotWeights, WeightsAvx2, MixAvx2
 BRINDLET_PAINTERS(PaintAvx512, BRINDLET_AVX512, Avx512Weights, WeightsAvx512, MixAvx512)
 #undef BRINDLET_PAINTERS
 
-// The widest blend allowed: BRINDLET_BLEND_LANES, or 8.
-int LaneCap() {
-  const char* cap = std::getenv("BRINDLET_BLEND_LANES");
-  return cap != nullptr && *cap != '\0' ? std::atoi(cap) : 8;
-}
-
 PaintFunction ChoosePainter() {
   __builtin_cpu_init();
-  const int lanes = LaneCap();
+  const int lanes = VectorLaneCap();
   if (lanes < 2) return PaintScalar;
   if (lanes >= 8 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
     return PaintAvx512;
@@ -505,6 +499,15 @@ PaintFunction ChoosePainter() {
 #else
 PaintFunction ChoosePainter() { return PaintScalar; }
 #endif
+
+}  // namespace
+
+int VectorLaneCap() {
+  const char* cap = std::getenv("BRINDLET_BLEND_LANES");
+  return cap != nullptr && *cap != '\0' ? std::atoi(cap) : 8;
+}
+
+namespace {
 
 PaintFunction Painter() {
   static const PaintFunction paint = ChoosePainter();
