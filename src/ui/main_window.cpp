@@ -146,7 +146,11 @@ void MainWindow::LetEventsRun() {
 }
 
 CursorPoint MainWindow::PlayfieldCursor() {
-  const QPoint client = picOutput_->mapFromGlobal(QCursor::pos()) - picOutput_->contentsRect().topLeft();
+  // Over the playfield the pointer's last move says where it is; elsewhere
+  // the window system is asked, which costs a round trip to it.
+  const std::optional<QPoint> over = picOutput_->PointerOverWindow();
+  const QPoint client =
+      over ? *over : picOutput_->mapFromGlobal(QCursor::pos()) - picOutput_->contentsRect().topLeft();
   const QPoint pixel = picOutput_->ToBitmap(client);
   return {pixel.x(), pixel.y()};
 }
@@ -217,6 +221,11 @@ void MainWindow::SetEnabled(Timer timer, bool enabled) {
   } else if (!qtimer->isActive()) {
     qtimer->start();
   }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  picOutput_->ForgetPointer();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

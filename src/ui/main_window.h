@@ -99,6 +99,8 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
  protected:
   // Closing the window through its frame ends the program as Die does.
   void closeEvent(QCloseEvent* event) override;
+  // The pointer keeps still on the screen while the window moves under it.
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   Platform Roles() { return {*this, *this, *this, *this, *frmDebug_}; }

@@ -39,15 +39,34 @@ class PictureBox::Window final : public QWindow {
 
  protected:
   void exposeEvent(QExposeEvent* /*event*/) override {
-    if (!isExposed()) return;
+    if (!isExposed()) {
+      box_.pointer_.reset();
+      return;
+    }
     box_.Place();
     box_.ShowInWindow(QRegion(QRect(QPoint(0, 0), size())));
   }
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::Enter) {
+      // Only an enter onto the window tells where the pointer is.
+      const QPoint at = Pixel(static_cast<QEnterEvent*>(event)->position());
+      if (QRect(QPoint(0, 0), size()).contains(at)) box_.pointer_ = at;
+    } else if (event->type() == QEvent::Leave) {
+      box_.pointer_.reset();
+    }
+    return QWindow::event(event);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    box_.pointer_ = Pixel(event->position());
+    event->accept();
+  }
   void mousePressEvent(QMouseEvent* event) override {
+    box_.pointer_ = Pixel(event->position());
     box_.Press(event->button());
     event->accept();
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
+    box_.pointer_ = Pixel(event->position());
     box_.Release(event->button());
     event->accept();
   }
@@ -57,6 +76,12 @@ class PictureBox::Window final : public QWindow {
   }
 
  private:
+  // The pixel under a pointer position, as the window system counts whole
+  // pixels.
+  static QPoint Pixel(QPointF at) {
+    return {static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))};
+  }
+
   PictureBox& box_;
   std::unique_ptr<QBackingStore> store_;
 };
@@ -156,7 +181,10 @@ void PictureBox::TakeBitmapOut() {
 void PictureBox::Place() {
   if (window_ == nullptr || changing_) return;
   const QRect area = contentsRect();
-  if (container_->geometry() != area) container_->setGeometry(area);
+  if (container_->geometry() != area) {
+    container_->setGeometry(area);
+    pointer_.reset();  // the window moved under the pointer
+  }
   // Until the window system has made the window, its backing store has
   // nothing to hold a picture in; the window's first expose places it.
   if (window_->handle() == nullptr) return;

@@ -21,6 +21,7 @@
 #include <QRect>
 #include <QRegion>
 #include <QWindow>
+#include <optional>
 
 #include "render/surface.h"
 
@@ -66,6 +67,13 @@ class PictureBox final : public QFrame, public PictureSurface {
   QWindow* OwnWindow() const;
   // True while the bitmap is the own window's backing store.
   bool BitmapInWindow() const { return in_store_; }
+  // Where the pointer is over the own window, in client-area pixels, as its
+  // last enter or move told; empty while it is elsewhere or not known. The
+  // window system tells every move over the window, so this is where the
+  // pointer is without asking it.
+  std::optional<QPoint> PointerOverWindow() const { return pointer_; }
+  // Forget that place, for the pointer keeps still while the window moves.
+  void ForgetPointer() { pointer_.reset(); }
 
  signals:
   // A left click: a release that follows a left press on the box.
@@ -111,6 +119,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   bool auto_redraw_ = false;
   bool pressed_ = false;             // a left press on the box awaits its release
   bool after_double_click_ = false;  // the next release ends a double-click
+  std::optional<QPoint> pointer_;
 };
 
 }  // namespace brindlet::ui

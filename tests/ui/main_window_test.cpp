@@ -47,6 +47,17 @@ QImage OnScreen(PictureBox* box) {
   return shown->screen()->grabWindow(shown->winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// Puts the pointer at `global`. The offscreen platform moves its pointer
+// without telling the playfield's own window, and Qt may still enter that
+// window where the test's earlier mouse events left its pointer: once that
+// has run, the window is told the pointer left, so that it is asked.
+void PointerTo(PictureBox* field, QPoint global) {
+  QCursor::setPos(global);
+  QCoreApplication::processEvents();
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(field->OwnWindow(), &leave);
+}
+
 TEST_F(FrontEnd, OpensBesideTheDebugWindowAtThePlayfieldsSize) {
   MainWindow& w = *window_;
   EXPECT_EQ(w.objectName(), "frmMain");
@@ -309,7 +320,7 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
                       static_cast<int>(target.Y * shown.height() / 770));
   const QPoint pixel = field->ToBitmap(client);
   EXPECT_LE(std::abs(pixel.x() - target.X) + std::abs(pixel.y() - target.Y), 4.0);
-  QCursor::setPos(field->mapToGlobal(field->contentsRect().topLeft() + client));
+  PointerTo(field, field->mapToGlobal(field->contentsRect().topLeft() + client));
   game().MainTick();  // samples the pointer
   EXPECT_FALSE(field->BitmapInWindow()) << "scaled, the box keeps the bitmap and draws it into the window";
   QTest::mouseClick(field->OwnWindow(), Qt::LeftButton, {}, client);
@@ -342,12 +353,35 @@ TEST(MainWindowPlacement, BesideTheDebugWindowWhenThereIsRoomElseCentred) {
 TEST_F(FrontEnd, CursorIsReadInPlayfieldPixels) {
   StopTimers();
   for (const QPoint client : {QPoint(0, 0), QPoint(100, 50), QPoint(1025, 769), QPoint(-5, -7), QPoint(1300, 900)}) {
-    QCursor::setPos(window_->picOutput()->mapToGlobal(QPoint(1, 1) + client));
+    PointerTo(window_->picOutput(), window_->picOutput()->mapToGlobal(QPoint(1, 1) + client));
     const CursorPoint cursor = window_->PlayfieldCursor();
     EXPECT_EQ(QPoint(cursor.x, cursor.y), client);
     game().MainTick();
     EXPECT_EQ(QPoint(board().MousePosX, board().MousePosY), client);
   }
+}
+
+// Over the playfield the pointer's moves say where it is; once it leaves,
+// or the window moves under it, the window system is asked again.
+TEST_F(FrontEnd, CursorOverThePlayfieldComesFromItsMoves) {
+  StopTimers();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  PictureBox* box = window_->picOutput();
+  const auto cursor = [&] {
+    const CursorPoint at = window_->PlayfieldCursor();
+    return QPoint(at.x, at.y);
+  };
+  PointerTo(box, box->mapToGlobal(QPoint(1, 1) + QPoint(700, 600)));
+  EXPECT_EQ(cursor(), QPoint(700, 600)) << "asked";
+  QTest::mouseMove(box->OwnWindow(), QPoint(40, 30));
+  EXPECT_EQ(cursor(), QPoint(40, 30)) << "told by the move, not asked";
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(box->OwnWindow(), &leave);
+  EXPECT_EQ(cursor(), QPoint(700, 600));
+  QTest::mouseMove(box->OwnWindow(), QPoint(41, 31));
+  EXPECT_EQ(cursor(), QPoint(41, 31));
+  window_->move(window_->pos() + QPoint(5, 0));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cursor() == QPoint(695, 600); }, 2000)) << cursor().x();
 }
 
 const QPoint kAt(300, 200);  // in the playfield
