@@ -1,13 +1,13 @@
 // brindlet_bench_present: the presentation of a frame through the Qt front
 // end, whole ("present") and as a main tick makes it ("present/tick"). The
 // whole frame is handed to the playfield's picture box as every main tick
-// ends (converted to the screen's format on the way in, only the pixels that
-// changed written), which asks to repaint what changed, and the pending
-// events run with that repaint. Two consecutive attract frames are presented
-// in turn, so every presentation carries one tick's worth of change. Runs
-// under the offscreen platform, on a screen large enough for the playfield
-// at 1:1, unless QT_QPA_PLATFORM names another. The floor runs first, in the
-// same run.
+// ends: converted to the screen's format on the way into the backing store
+// of the playfield's own window, only the pixels that changed written, and
+// what changed flushed; then pending events run. Two consecutive attract
+// frames are presented in turn, so every presentation carries one tick's
+// worth of change. Runs under the offscreen platform, on a screen large
+// enough for the playfield at 1:1, unless QT_QPA_PLATFORM names another. The
+// floor runs first, in the same run.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -30,8 +30,8 @@ void Present(benchmark::State& state) {
   int next = 0;
   for (auto _ : state) {
     brindlet::SetImageData2D(gWindow->Playfield(), *gWindow, field.width, field.height, gFrames[next], false);
-    // The window lets events run at most once a millisecond; here the
-    // repaint runs after every presentation, so that each one is counted.
+    // The window lets events run at most once a millisecond; here they run
+    // after every presentation, as a tick's last yield lets them.
     QCoreApplication::processEvents();
     next ^= 1;
     benchmark::ClobberMemory();

@@ -98,6 +98,8 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
 
 PictureBox::~PictureBox() {
   if (changing_) window_->store().endPaint();
+  // The window calls back into the box: it goes while the box is whole.
+  delete container_;
 }
 
 void PictureBox::SetSingleBorder(bool on) {
