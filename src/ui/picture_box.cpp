@@ -14,6 +14,34 @@
 namespace brindlet::ui {
 namespace {
 
+// The scan lines of a 32-bit image, bottom first. The image's memory is
+// written in place, never detached from: for a backing store it is what
+// the window system reads.
+ScanLines LinesOf(const QImage& image) {
+  if (image.isNull()) return {};
+  const std::ptrdiff_t words = image.bytesPerLine() / 4;
+  auto* top = reinterpret_cast<std::uint32_t*>(const_cast<uchar*>(image.constBits()));
+  return {top + (image.height() - 1) * words, -words};
+}
+
+// `size` pixels of `from` to `to`, line by line (their pitches may differ),
+// in place like LinesOf.
+void CopyPicture(QImage& to, const QImage& from, QSize size) {
+  auto* top = const_cast<uchar*>(to.constBits());
+  for (int y = 0; y < size.height(); ++y) {
+    std::memcpy(top + y * to.bytesPerLine(), from.constScanLine(y), static_cast<std::size_t>(size.width()) * 4);
+  }
+}
+
+// `bitmap` over `target`: a plain copy at 1:1, otherwise scaled, in sharp
+// blocks at whole ratios of screen pixels to bitmap pixels and smoothly
+// between them.
+void DrawBitmap(QPainter& painter, const QRect& target, const QImage& bitmap, qreal devicePixelRatio) {
+  const double ratio = devicePixelRatio * target.width() / bitmap.width();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fabs(ratio - std::round(ratio)) > 1e-9);
+  painter.drawImage(target, bitmap);
+}
+
 QRegion BandedRegion(std::span<const PixelRect> areas, QPoint offset, QList<QRect>& list) {
   list.clear();
   for (const PixelRect& a : areas) {
@@ -141,8 +169,10 @@ void PictureBox::SetBitmapSize(QSize size) {
 
 QImage PictureBox::Image() const {
   if (!in_store_) return image_;
+  // A copy of its own: sharing the store's image would let a later write
+  // detach the store from the memory the window system reads.
   const QImage* store = StoreBitmap();
-  return store != nullptr ? store->convertToFormat(QImage::Format_RGB32) : QImage();
+  return store != nullptr ? store->copy().convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
 QImage* PictureBox::StoreBitmap() const {
@@ -158,22 +188,12 @@ QImage* PictureBox::StoreBitmap() const {
   }
 }
 
-QImage& PictureBox::Bitmap() {
-  if (in_store_) {
-    if (QImage* store = StoreBitmap()) return *store;
-    // The backing store went from under the bitmap; nothing of it is left to keep.
-    in_store_ = false;
-    image_ = NewBitmap(size_);
-    image_.fill(palette().color(QPalette::Window));
-  }
-  return image_;
-}
-
 void PictureBox::TakeBitmapOut() {
   QImage bitmap = NewBitmap(size_);
   if (const QImage* store = StoreBitmap(); store != nullptr && !bitmap.isNull()) {
-    for (int y = 0; y < size_.height(); ++y) std::memcpy(bitmap.scanLine(y), store->constScanLine(y), size_.width() * 4u);
+    CopyPicture(bitmap, *store, size_);
   } else {
+    // The store went from under the bitmap: nothing of it is left to keep.
     bitmap.fill(palette().color(QPalette::Window));
   }
   image_ = std::move(bitmap);
@@ -197,7 +217,7 @@ void PictureBox::Place() {
   if (in_store_ || !fits) return;
   store.beginPaint(QRect(QPoint(0, 0), size_));
   if (QImage* bitmap = StoreBitmap(); bitmap != nullptr && !image_.isNull()) {
-    for (int y = 0; y < size_.height(); ++y) std::memcpy(bitmap->scanLine(y), image_.constScanLine(y), size_.width() * 4u);
+    CopyPicture(*bitmap, image_, size_);
     image_ = QImage();
     in_store_ = true;
   }
@@ -218,10 +238,7 @@ void PictureBox::ShowInWindow(const QRegion& region) {
       if (image_.isNull()) {
         painter.fillRect(target, palette().color(QPalette::Window));
       } else {
-        // Screen pixels per bitmap pixel: sharp blocks at whole ratios.
-        const double ratio = window_->devicePixelRatio() * target.width() / image_.width();
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fabs(ratio - std::round(ratio)) > 1e-9);
-        painter.drawImage(target, image_);
+        DrawBitmap(painter, target, image_, window_->devicePixelRatio());
       }
     }
     store.endPaint();
@@ -230,11 +247,15 @@ void PictureBox::ShowInWindow(const QRegion& region) {
 }
 
 ScanLines PictureBox::Lines() {
-  QImage& bitmap = Bitmap();
-  if (bitmap.isNull()) return {};
-  // Asking for a line of the bitmap makes it the box's own, never shared.
-  return {reinterpret_cast<std::uint32_t*>(bitmap.scanLine(bitmap.height() - 1)),
-          -static_cast<std::ptrdiff_t>(bitmap.bytesPerLine() / 4)};
+  if (in_store_) {
+    if (const QImage* store = StoreBitmap()) return LinesOf(*store);
+    TakeBitmapOut();
+  }
+  if (image_.isNull()) return {};
+  // The box's own bitmap may be shared with an Image() handed out: detach
+  // it first, so that what was handed out keeps its picture.
+  image_.detach();
+  return LinesOf(image_);
 }
 
 ScanLines PictureBox::BeginChange(std::span<const PixelRect> within) {
@@ -349,10 +370,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
         if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), image_, shown.translated(-area.topLeft()));
       }
     } else {
-      // Screen pixels per bitmap pixel: sharp blocks at whole ratios.
-      const double ratio = devicePixelRatioF() * area.width() / image_.width();
-      painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fabs(ratio - std::round(ratio)) > 1e-9);
-      painter.drawImage(area, image_);
+      DrawBitmap(painter, area, image_, devicePixelRatioF());
     }
   }
   QFrame::paintEvent(event);  // the border

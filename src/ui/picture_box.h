@@ -95,8 +95,6 @@ class PictureBox final : public QFrame, public PictureSurface {
   static QImage NewBitmap(QSize size);
   // The own window's backing store image, when it can hold the bitmap 1:1.
   QImage* StoreBitmap() const;
-  // Where the bitmap is now.
-  QImage& Bitmap();
   // Moves the bitmap out of the own window's backing store into the box.
   void TakeBitmapOut();
   // Puts the own window over the client area and moves the bitmap into its
