@@ -223,8 +223,9 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     // Nearest source line for this screen line.
     const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
     const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
-    const LineChange change = ExpandLine(src.data() + static_cast<std::size_t>(srcRow) * srcStride,
-                                         lines[height - 1 - screenRow], width);
+    // The rest of the source may be read past this line's end.
+    const std::size_t at = static_cast<std::size_t>(srcRow) * srcStride;
+    const LineChange change = ExpandLine(src.data() + at, lines[height - 1 - screenRow], width, src.size() - at);
     if (change.first != change.end) {
       band.left = std::min(band.left, change.first);
       band.right = std::max(band.right, change.end);
