@@ -189,6 +189,21 @@ std::vector<PixelRect>& TileList() {
   return list;
 }
 
+// A change of a surface's picture, ended however the writing ends.
+class Change {
+ public:
+  Change(PictureSurface& surface, std::span<const PixelRect> within)
+      : surface_(surface), lines_(surface.BeginChange(within)) {}
+  ~Change() { surface_.EndChange(); }
+  Change(const Change&) = delete;
+  Change& operator=(const Change&) = delete;
+  const ScanLines& lines() const { return lines_; }
+
+ private:
+  PictureSurface& surface_;
+  ScanLines lines_;
+};
+
 // Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
 // picture in `src` (rows `srcStride` bytes apart, bottom-up unless
 // `topDown`), scaled by dropping or repeating scan lines and columns. Each
@@ -199,7 +214,8 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
   const std::int32_t height = surface.Height();
   if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
   const PixelRect whole{0, 0, width, height};
-  const ScanLines lines = surface.BeginChange({&whole, 1});
+  const Change scope(surface, {&whole, 1});
+  const ScanLines& lines = scope.lines();
   if (srcWidth != width) {
     // Columns picked one by one; reported whole.
     for (std::int32_t row = 0; row < height; ++row) {
@@ -213,7 +229,6 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
       }
     }
     surface.Changed({&whole, 1});
-    surface.EndChange();
     return;
   }
   // Screen rows top-down, so that bands are reported top to bottom.
@@ -238,7 +253,6 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     }
   }
   if (!changes.empty()) surface.Changed(changes);
-  surface.EndChange();
 }
 
 // The tiles of `frame` changed since its last presentation, copied to the
@@ -253,7 +267,8 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   // Array row r is screen row height - 1 - r; the runs come top first.
   std::vector<PixelRect>& tiles = TileList();
   for (const TileRun& run : runs) tiles.push_back({run.left, height - run.endRow, run.right, height - run.firstRow});
-  const ScanLines lines = surface.BeginChange(tiles);
+  const Change scope(surface, tiles);
+  const ScanLines& lines = scope.lines();
   std::vector<PixelRect>& changes = ChangeList();
   const auto at = [&](const TileRun& run, std::int32_t row) {
     return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
@@ -295,7 +310,6 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
       });
   report();
   if (!changes.empty()) surface.Changed(changes);
-  surface.EndChange();
 }
 
 // Shows the picture just set: at once on a surface that redraws itself, at
@@ -377,8 +391,9 @@ void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t wid
     events.LetEventsRun();
     return;
   }
-  const bool showsLast = frame.PresentedOn() == &surface && !frame.AllChanged() && width == frame.Width() &&
-                         height == frame.Height() && surface.Width() == width && surface.Height() == height;
+  const bool showsLast = frame.PresentedOn() == &surface && surface.KeepsPicture() && !frame.AllChanged() &&
+                         width == frame.Width() && height == frame.Height() && surface.Width() == width &&
+                         surface.Height() == height;
   if (showsLast) {
     CopyChangedTiles(surface, frame);
   } else {

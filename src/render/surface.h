@@ -51,8 +51,14 @@ class PictureSurface {
   // A new picture is written between BeginChange and EndChange, only within
   // `within` (banded as Changed's areas are), into the scan lines that
   // BeginChange hands out; they may differ from Lines() outside a change.
+  // What those lines hold within `within` may be anything (a window system
+  // may clear it, or hand out an older buffer): the writer compares every
+  // pixel there and writes each one that differs from the new picture.
   virtual ScanLines BeginChange(std::span<const PixelRect> /*within*/) { return Lines(); }
   virtual void EndChange() {}
+  // False once the surface has lost the picture last set on it (a window
+  // system took its memory back): the next picture is then set whole.
+  virtual bool KeepsPicture() const { return true; }
   // The pixels within `areas` changed: show them at the next paint. A new
   // picture reports where it differs from the old one, once, before its
   // change ends, in bands of rows from the top: the areas of one band share

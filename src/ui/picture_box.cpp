@@ -193,8 +193,10 @@ void PictureBox::TakeBitmapOut() {
   if (const QImage* store = StoreBitmap(); store != nullptr && !bitmap.isNull()) {
     CopyPicture(bitmap, *store, size_);
   } else {
-    // The store went from under the bitmap: nothing of it is left to keep.
+    // The store went from under the bitmap (Qt remade it for a new pixel
+    // ratio): nothing of it is left to keep.
     bitmap.fill(palette().color(QPalette::Window));
+    lost_ = true;
   }
   image_ = std::move(bitmap);
   in_store_ = false;
@@ -202,6 +204,7 @@ void PictureBox::TakeBitmapOut() {
 
 void PictureBox::Place() {
   if (window_ == nullptr || changing_) return;
+  const bool wasInStore = in_store_;
   const QRect area = contentsRect();
   if (container_->geometry() != area) {
     container_->setGeometry(area);
@@ -214,14 +217,17 @@ void PictureBox::Place() {
   if (in_store_ && !fits) TakeBitmapOut();
   QBackingStore& store = window_->store();
   if (store.size() != area.size()) store.resize(area.size());
-  if (in_store_ || !fits) return;
-  store.beginPaint(QRect(QPoint(0, 0), size_));
-  if (QImage* bitmap = StoreBitmap(); bitmap != nullptr && !image_.isNull()) {
-    CopyPicture(*bitmap, image_, size_);
-    image_ = QImage();
-    in_store_ = true;
+  if (!in_store_ && fits) {
+    store.beginPaint(QRect(QPoint(0, 0), size_));
+    if (QImage* bitmap = StoreBitmap(); bitmap != nullptr && !image_.isNull()) {
+      CopyPicture(*bitmap, image_, size_);
+      image_ = QImage();
+      in_store_ = true;
+    }
+    store.endPaint();
   }
-  store.endPaint();
+  // Moved in or out, the window shows the whole picture again.
+  if (in_store_ != wasInStore) ShowInWindow(QRect(QPoint(0, 0), area.size()));
 }
 
 void PictureBox::ShowInWindow(const QRegion& region) {
@@ -259,11 +265,21 @@ ScanLines PictureBox::Lines() {
 }
 
 ScanLines PictureBox::BeginChange(std::span<const PixelRect> within) {
+  // A change covering the whole bitmap makes up for a lost picture.
+  if (within.size() == 1 && within[0] == PixelRect{0, 0, size_.width(), size_.height()}) lost_ = false;
   if (in_store_ && !changing_ && !within.empty()) {
     // The window system may still be reading the last picture there; this
     // waits for it, where it has to.
-    window_->store().beginPaint(BandedRegion(within, {0, 0}, changed_));
-    changing_ = true;
+    QBackingStore& store = window_->store();
+    store.beginPaint(BandedRegion(within, {0, 0}, changed_));
+    if (StoreBitmap() != nullptr) {
+      changing_ = true;
+    } else {
+      // Qt remade the store on the way in: this change goes to a bitmap of
+      // the box's own, drawn into the window when it is shown.
+      store.endPaint();
+      TakeBitmapOut();
+    }
   }
   return Lines();
 }

@@ -46,6 +46,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   void Changed(std::span<const PixelRect> areas) override;
   // False while the box's window is hidden, minimised or otherwise not exposed.
   bool Shown() const override;
+  bool KeepsPicture() const override { return !lost_; }
 
   // A new bitmap of this size, filled with the box's background colour; the
   // old picture is kept where the two overlap.
@@ -112,6 +113,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   QWidget* container_ = nullptr;
   bool in_store_ = false;
   bool changing_ = false;  // the backing store is open for a new picture
+  bool lost_ = false;      // the picture went with a remade store
   QRegion to_flush_;       // what the open change will show
   QList<QRect> changed_;   // kept, so that a frame's areas need no new list
   bool auto_redraw_ = false;

@@ -29,6 +29,7 @@ class CountingSurface final : public MemorySurface {
   }
 
   void Refresh() override { ++refreshes; }
+  bool KeepsPicture() const override { return keeps; }
   // Every report must be in the banded order a window region is built from:
   // bands top to bottom, apart; within one, equal rows, left to right, apart.
   void Changed(std::span<const PixelRect> changed) override {
@@ -56,6 +57,7 @@ class CountingSurface final : public MemorySurface {
 
   int refreshes = 0;
   int changes = 0;
+  bool keeps = true;
   std::vector<PixelRect> areas;
 };
 
@@ -422,6 +424,17 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
       surface.SetPixel(x, y, {1, 2, 3});
       PresentChanges(surface, events, kWidth, kHeight, copy);
       const std::uint8_t* bgr = copy.Row(kHeight - 1 - y) + 3 * x;
+      ASSERT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
+    }
+    if (tick % 53 == 20 && surface.shown) {
+      // A surface that lost its picture is given the whole frame.
+      const int x = roll(kWidth);
+      const int y = roll(kHeight);
+      surface.SetPixel(x, y, {1, 2, 3});
+      surface.keeps = false;
+      PresentChanges(surface, events, kWidth, kHeight, frame);
+      surface.keeps = true;
+      const std::uint8_t* bgr = frame.Row(kHeight - 1 - y) + 3 * x;
       ASSERT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
     }
     CountingSurface& target = roll(20) == 0 ? other : surface;
