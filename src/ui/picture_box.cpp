@@ -265,8 +265,6 @@ ScanLines PictureBox::Lines() {
 }
 
 ScanLines PictureBox::BeginChange(std::span<const PixelRect> within) {
-  // A change covering the whole bitmap makes up for a lost picture.
-  if (within.size() == 1 && within[0] == PixelRect{0, 0, size_.width(), size_.height()}) lost_ = false;
   if (in_store_ && !changing_ && !within.empty()) {
     // The window system may still be reading the last picture there; this
     // waits for it, where it has to.
@@ -281,6 +279,9 @@ ScanLines PictureBox::BeginChange(std::span<const PixelRect> within) {
       TakeBitmapOut();
     }
   }
+  // A change covering the whole bitmap makes up for a lost picture, even
+  // one lost just now.
+  if (within.size() == 1 && within[0] == PixelRect{0, 0, size_.width(), size_.height()}) lost_ = false;
   return Lines();
 }
 
