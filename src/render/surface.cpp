@@ -55,6 +55,15 @@ LineChange ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_
   return change;
 }
 
+// Pixels [x, width) one at a time, written whatever `out` holds.
+void ConvertTail(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t x, std::int32_t width) {
+  for (; x < width; ++x) out[x] = Expand(bgr + static_cast<std::size_t>(x) * 3);
+}
+
+void ConvertScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t) {
+  ConvertTail(bgr, out, 0, width);
+}
+
 #if BRINDLET_VECTOR_LINES
 // Sixteen pixels a step: four groups of 12 bytes, each spread into four
 // words by one shuffle, compared with the sixteen pixels already there; only
@@ -95,6 +104,16 @@ LineChange ExpandSse41(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t
   LineChange change;
   ExpandSse41From(bgr, out, 0, width, readable, change);
   return change;
+}
+
+// Four pixels a group, each group loading 16 bytes.
+__attribute__((target("sse4.1"))) void ConvertSse41(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width,
+                                                    std::size_t readable) {
+  std::int32_t x = 0;
+  for (; x + 4 <= width && static_cast<std::size_t>(x) * 3 + 16 <= readable; x += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), ExpandGroup(bgr + static_cast<std::size_t>(x) * 3));
+  }
+  ConvertTail(bgr, out, x, width);
 }
 
 // Eight pixels a group: 24 bytes moved apart into the two 128-bit halves
@@ -144,16 +163,38 @@ __attribute__((target("avx2"))) LineChange ExpandAvx2(const std::uint8_t* bgr, s
   return change;
 }
 
-using ExpandFunction = LineChange (*)(const std::uint8_t*, std::uint32_t*, std::int32_t, std::size_t);
-
-ExpandFunction ChooseExpand() {
-  __builtin_cpu_init();
-  const int lanes = VectorLaneCap();
-  if (lanes < 2) return ExpandScalar;
-  if (lanes >= 4 && __builtin_cpu_supports("avx2")) return ExpandAvx2;
-  return __builtin_cpu_supports("sse4.1") ? ExpandSse41 : ExpandScalar;
+// Eight pixels a group, each group loading 32 bytes.
+__attribute__((target("avx2"))) void ConvertAvx2(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width,
+                                                 std::size_t readable) {
+  std::int32_t x = 0;
+  for (; x + 8 <= width && static_cast<std::size_t>(x) * 3 + 32 <= readable; x += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), ExpandGroup8(bgr + static_cast<std::size_t>(x) * 3));
+  }
+  ConvertTail(bgr, out, x, width);
 }
 #endif
+
+// The line conversions for this processor, within the lane cap: plain below
+// 2 lanes, SSE4.1 at 2, AVX2 from 4.
+struct LineFunctions {
+  LineChange (*expand)(const std::uint8_t*, std::uint32_t*, std::int32_t, std::size_t) = ExpandScalar;
+  void (*convert)(const std::uint8_t*, std::uint32_t*, std::int32_t, std::size_t) = ConvertScalar;
+};
+
+LineFunctions ChooseLineFunctions() {
+#if BRINDLET_VECTOR_LINES
+  __builtin_cpu_init();
+  const int lanes = VectorLaneCap();
+  if (lanes >= 4 && __builtin_cpu_supports("avx2")) return {ExpandAvx2, ConvertAvx2};
+  if (lanes >= 2 && __builtin_cpu_supports("sse4.1")) return {ExpandSse41, ConvertSse41};
+#endif
+  return {};
+}
+
+const LineFunctions& LineFunctionsHere() {
+  static const LineFunctions functions = ChooseLineFunctions();
+  return functions;
+}
 
 void ReadLines(PictureSurface& surface, std::span<std::uint8_t> dst, std::size_t dstStride) {
   const std::int32_t width = std::max(0, surface.Width());
@@ -256,9 +297,10 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
 }
 
 // The tiles of `frame` changed since its last presentation, copied to the
-// surface, which shows that presentation and has the frame's size. Each run
-// of changed tiles is reported as the columns where it changed, over the
-// rows of its row of tiles.
+// surface, which shows that presentation and has the frame's size. They are
+// written whole, without reading what the surface holds: its lines have
+// left the caches since the last tick, and fetching them to compare costs
+// more than writing them. Each run of tiles is reported whole.
 void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   const std::int32_t height = frame.Height();
   const std::size_t stride = ToSize(frame.RowBytes());
@@ -266,27 +308,23 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   const std::span<const TileRun> runs = frame.Runs(PixelArray::kChanged, height);
   // Array row r is screen row height - 1 - r; the runs come top first.
   std::vector<PixelRect>& tiles = TileList();
-  for (const TileRun& run : runs) tiles.push_back({run.left, height - run.endRow, run.right, height - run.firstRow});
-  const Change scope(surface, tiles);
-  const ScanLines& lines = scope.lines();
   std::vector<PixelRect>& changes = ChangeList();
-  const auto at = [&](const TileRun& run, std::int32_t row) {
-    return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
-  };
-  const TileRun* current = nullptr;
-  std::int32_t left = 0;  // what changed in the current run: columns [left, right)
-  std::int32_t right = 0;
-  const auto report = [&] {
-    if (current == nullptr || right <= left) return;
-    // An area close to the one before it in the band joins it: every area
-    // costs the window system a request of its own, worth more than a short
-    // gap's pixels.
-    const PixelRect area{left, height - current->endRow, right, height - current->firstRow};
+  for (const TileRun& run : runs) {
+    const PixelRect area{run.left, height - run.endRow, run.right, height - run.firstRow};
+    tiles.push_back(area);
+    // A run close to the one before it in the band joins it in the report:
+    // every area costs the window system a request of its own, worth more
+    // than a short gap's pixels.
     if (!changes.empty() && changes.back().top == area.top && area.left - changes.back().right <= kJoinGap) {
       changes.back().right = area.right;
     } else {
       changes.push_back(area);
     }
+  }
+  const Change scope(surface, tiles);
+  const ScanLines& lines = scope.lines();
+  const auto at = [&](const TileRun& run, std::int32_t row) {
+    return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
   };
   ForEachRunRow(
       runs,
@@ -295,20 +333,9 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
         Prefetch(lines[row] + run.left, static_cast<std::size_t>(run.right - run.left) * 4);
       },
       [&](const TileRun& run, std::int32_t row) {
-        if (&run != current) {
-          report();
-          current = &run;
-          left = run.right;
-          right = run.left;
-        }
-        const LineChange change =
-            ExpandLine(bytes.data() + at(run, row), lines[row] + run.left, run.right - run.left, bytes.size() - at(run, row));
-        if (change.first != change.end) {
-          left = std::min(left, run.left + change.first);
-          right = std::max(right, run.left + change.end);
-        }
+        ConvertLine(bytes.data() + at(run, row), lines[row] + run.left, run.right - run.left,
+                    bytes.size() - at(run, row));
       });
-  report();
   if (!changes.empty()) surface.Changed(changes);
 }
 
@@ -334,13 +361,12 @@ void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std:
 
 LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
   if (width <= 0) return {};
-  readable = std::max(readable, static_cast<std::size_t>(width) * 3);
-#if BRINDLET_VECTOR_LINES
-  static const ExpandFunction expand = ChooseExpand();
-  return expand(bgr, out, width, readable);
-#else
-  return ExpandScalar(bgr, out, width, readable);
-#endif
+  return LineFunctionsHere().expand(bgr, out, width, std::max(readable, static_cast<std::size_t>(width) * 3));
+}
+
+void ConvertLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
+  if (width <= 0) return;
+  LineFunctionsHere().convert(bgr, out, width, std::max(readable, static_cast<std::size_t>(width) * 3));
 }
 
 void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width) {

@@ -52,8 +52,9 @@ class PictureSurface {
   // `within` (banded as Changed's areas are), into the scan lines that
   // BeginChange hands out; they may differ from Lines() outside a change.
   // What those lines hold within `within` may be anything (a window system
-  // may clear it, or hand out an older buffer): the writer compares every
-  // pixel there and writes each one that differs from the new picture.
+  // may clear it, or hand out an older buffer): the writer writes every
+  // pixel there, or compares each one and writes those that differ from the
+  // new picture.
   virtual ScanLines BeginChange(std::span<const PixelRect> /*within*/) { return Lines(); }
   virtual void EndChange() {}
   // False once the surface has lost the picture last set on it (a window
@@ -73,14 +74,17 @@ class PictureSurface {
 // One scan line between 24-bit pixels (blue, green, red bytes) and the
 // surface format. ExpandLine writes only the pixels that differ from what
 // `out` holds and returns the range [first, end) of those it wrote (empty
-// when the line was already so); it runs on vector units where the
-// processor has them, and may read up to `readable` bytes from `bgr` (at
-// least width * 3; 0 means just that).
+// when the line was already so). ConvertLine writes every pixel without
+// reading `out`, which is cheaper where nearly all of them change and `out`
+// has left the caches. Both run on vector units where the processor has
+// them, and may read up to `readable` bytes from `bgr` (at least width * 3;
+// 0 means just that).
 struct LineChange {
   std::int32_t first = 0;
   std::int32_t end = 0;
 };
 LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable = 0);
+void ConvertLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable = 0);
 void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width);
 
 // Three-index pixel array: channel 0..2 fastest, then pixel x, then row
@@ -111,7 +115,7 @@ void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t ori
 // SetImageData2D(surface, events, width, height, frame, false) for a frame
 // that only this call ever presents on `surface`: when the surface shows the
 // frame as last presented, only the tiles of the frame that changed since
-// are compared and copied; otherwise the whole picture is.
+// are copied; otherwise the whole picture is compared and copied.
 void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t width, std::int32_t height,
                     PixelArray& frame);
 

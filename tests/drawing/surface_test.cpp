@@ -299,21 +299,26 @@ TEST(SetOperations, RefuseAnArrayTooSmallForThePictureAndLeaveTheSurfaceAlone) {
   EXPECT_EQ(events.yields(), 3) << "a refused picture lets no events run";
 }
 
-TEST(ScanLines, ExpandAndPackAgreeWithAPlainLoopAtEveryWidth) {
-  // Widths from 18 up go through the vector path of ExpandLine where the
-  // processor has one; the guard word after each line must stay untouched.
+TEST(ScanLines, ExpandConvertAndPackAgreeWithAPlainLoopAtEveryWidth) {
+  // Where the processor has vector paths, ConvertLine takes them from width
+  // 6 up and ExpandLine from 18; the guard word after each line must stay
+  // untouched.
   constexpr std::uint32_t kGuard = 0x5A5A5A5Au;
   for (int width = 0; width <= 80; ++width) {
     std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
     for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<std::uint8_t>(i * 37 + width * 11 + 5);
     std::vector<std::uint32_t> expanded(static_cast<std::size_t>(width) + 1, kGuard);
+    std::vector<std::uint32_t> converted(expanded);
     ExpandLine(bgr.data(), expanded.data(), width);
+    ConvertLine(bgr.data(), converted.data(), width);
     for (int x = 0; x < width; ++x) {
       const std::uint32_t plain = 0xff000000u | bgr[x * 3] | std::uint32_t{bgr[x * 3 + 1]} << 8 |
                                   std::uint32_t{bgr[x * 3 + 2]} << 16;
       ASSERT_EQ(expanded[x], plain) << "width " << width << ", pixel " << x;
+      ASSERT_EQ(converted[x], plain) << "width " << width << ", pixel " << x;
     }
     ASSERT_EQ(expanded[width], kGuard) << "width " << width;
+    ASSERT_EQ(converted[width], kGuard) << "width " << width;
 
     std::vector<std::uint8_t> packed(bgr.size() + 1, 0xA5);
     PackLine(expanded.data(), packed.data(), width);
