@@ -75,8 +75,7 @@ class PictureSurface {
 // surface format. ExpandLine writes only the pixels that differ from what
 // `out` holds and returns the range [first, end) of those it wrote (empty
 // when the line was already so). ConvertLine writes every pixel without
-// reading `out`, which is cheaper where nearly all of them change and `out`
-// has left the caches. Both run on vector units where the processor has
+// reading `out`, which is cheaper where `out` has left the caches. Both run on vector units where the processor has
 // them, and may read up to `readable` bytes from `bgr` (at least width * 3;
 // 0 means just that).
 struct LineChange {

@@ -71,8 +71,8 @@ class PictureBox::Window final : public QWindow {
       box_.pointer_.reset();
       return;
     }
-    box_.Place();
-    box_.ShowInWindow(QRegion(QRect(QPoint(0, 0), size())));
+    // Placing it may already have shown the whole picture.
+    if (!box_.Place()) box_.ShowInWindow(QRegion(QRect(QPoint(0, 0), size())));
   }
   bool event(QEvent* event) override {
     if (event->type() == QEvent::Enter) {
@@ -202,8 +202,8 @@ void PictureBox::TakeBitmapOut() {
   in_store_ = false;
 }
 
-void PictureBox::Place() {
-  if (window_ == nullptr || changing_) return;
+bool PictureBox::Place() {
+  if (window_ == nullptr || changing_) return false;
   const bool wasInStore = in_store_;
   const QRect area = contentsRect();
   if (container_->geometry() != area) {
@@ -212,7 +212,7 @@ void PictureBox::Place() {
   }
   // Until the window system has made the window, its backing store has
   // nothing to hold a picture in; the window's first expose places it.
-  if (window_->handle() == nullptr) return;
+  if (window_->handle() == nullptr) return false;
   const bool fits = area.size() == size_ && !size_.isEmpty() && window_->devicePixelRatio() == 1.0;
   if (in_store_ && !fits) TakeBitmapOut();
   QBackingStore& store = window_->store();
@@ -227,7 +227,9 @@ void PictureBox::Place() {
     store.endPaint();
   }
   // Moved in or out, the window shows the whole picture again.
-  if (in_store_ != wasInStore) ShowInWindow(QRect(QPoint(0, 0), area.size()));
+  if (in_store_ == wasInStore) return false;
+  ShowInWindow(QRect(QPoint(0, 0), area.size()));
+  return true;
 }
 
 void PictureBox::ShowInWindow(const QRegion& region) {

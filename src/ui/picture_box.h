@@ -99,8 +99,9 @@ class PictureBox final : public QFrame, public PictureSurface {
   // Moves the bitmap out of the own window's backing store into the box.
   void TakeBitmapOut();
   // Puts the own window over the client area and moves the bitmap into its
-  // backing store, or out of it, as the window now can or cannot hold it.
-  void Place();
+  // backing store, or out of it, as the window now can or cannot hold it;
+  // true when it moved, and the window was given the whole picture again.
+  bool Place();
   // The own window shows `region` (window pixels) of the picture.
   void ShowInWindow(const QRegion& region);
   void Press(Qt::MouseButton button);
