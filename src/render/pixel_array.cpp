@@ -9,9 +9,9 @@ void PixelArray::CopyFrom(const PixelArray& other) {
     if (!bytes_.empty()) std::memcpy(Untracked().data(), other.bytes_.data(), bytes_.size());
     height_ = other.height_;
   } else {
-    const PictureSurface* presented = presented_on_;
+    const std::uint64_t presented = presented_picture_;
     *this = other;
-    presented_on_ = presented;
+    presented_picture_ = presented;
     Untracked();
   }
 }
@@ -103,10 +103,10 @@ std::span<const TileRun> PixelArray::Runs(std::uint8_t mark, std::int32_t rows) 
   return runs_;
 }
 
-void PixelArray::Presented(const PictureSurface& surface) {
+void PixelArray::Presented(std::uint64_t picture) {
   for (std::uint8_t& mark : tiles_) mark = static_cast<std::uint8_t>(mark & ~kChanged);
   all_changed_ = false;
-  presented_on_ = &surface;
+  presented_picture_ = picture;
   presenter_ = this;
 }
 

@@ -23,8 +23,6 @@
 
 namespace brindlet {
 
-class PictureSurface;
-
 // A run of neighbouring tiles in one row of tiles: array rows
 // [firstRow, endRow) by pixel columns [left, right).
 struct TileRun {
@@ -130,10 +128,12 @@ class PixelArray {
   // rows of tiles from the last (the top of the picture) to the first, each
   // left to right. The list is the array's own, reused by the next call.
   std::span<const TileRun> Runs(std::uint8_t mark, std::int32_t rows);
-  // The array was presented on `surface`: what changed before is now shown.
-  void Presented(const PictureSurface& surface);
-  // The surface this very array was last presented on; a copy of it was not.
-  const PictureSurface* PresentedOn() const { return presenter_ == this ? presented_on_ : nullptr; }
+  // The array was presented as picture number `picture` of a surface: what
+  // changed before is now shown.
+  void Presented(std::uint64_t picture);
+  // The number of the picture this very array was last presented as, or 0;
+  // a copy of it was never presented.
+  std::uint64_t PresentedPicture() const { return presenter_ == this ? presented_picture_ : 0; }
 
   // Arrays are equal when their bounds and bytes are.
   friend bool operator==(const PixelArray& a, const PixelArray& b) {
@@ -174,7 +174,7 @@ class PixelArray {
   // Per tile, the one byte value the background last restored from has all
   // through it, or -1.
   std::vector<std::int16_t> fills_;
-  const PictureSurface* presented_on_ = nullptr;
+  std::uint64_t presented_picture_ = 0;
   const PixelArray* presenter_ = nullptr;
 };
 

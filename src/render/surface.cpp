@@ -234,7 +234,9 @@ std::vector<PixelRect>& TileList() {
 class Change {
  public:
   Change(PictureSurface& surface, std::span<const PixelRect> within)
-      : surface_(surface), lines_(surface.BeginChange(within)) {}
+      : surface_(surface), lines_(surface.BeginChange(within)) {
+    surface.NumberNewPicture();
+  }
   ~Change() { surface_.EndChange(); }
   Change(const Change&) = delete;
   Change& operator=(const Change&) = delete;
@@ -417,7 +419,8 @@ void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t wid
     events.LetEventsRun();
     return;
   }
-  const bool showsLast = frame.PresentedOn() == &surface && surface.KeepsPicture() && !frame.AllChanged() &&
+  const bool showsLast = frame.PresentedPicture() != 0 && frame.PresentedPicture() == surface.PictureNumber() &&
+                         surface.KeepsPicture() && !frame.AllChanged() &&
                          width == frame.Width() && height == frame.Height() && surface.Width() == width &&
                          surface.Height() == height;
   if (showsLast) {
@@ -425,7 +428,7 @@ void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t wid
   } else {
     StretchToSurface(surface, std::as_const(frame).Bytes(), width, height, stride, false);
   }
-  frame.Presented(surface);
+  frame.Presented(surface.PictureNumber());
   FinishSet(surface, events);
 }
 

@@ -1,6 +1,7 @@
 // Picture surfaces, and moving pixels between them and pixel arrays.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -69,15 +70,25 @@ class PictureSurface {
   // False while nobody can see the surface (its window is minimised or fully
   // covered): a picture set on it then is dropped instead of copied in.
   virtual bool Shown() const { return true; }
+
+  // Which picture the surface holds: every picture written into it takes a
+  // number no picture on any surface had before (0: none yet), so that a
+  // frame can tell whether the surface still holds the one it presented.
+  std::uint64_t PictureNumber() const { return picture_number_; }
+  void NumberNewPicture() { picture_number_ = last_picture_number_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+ private:
+  std::uint64_t picture_number_ = 0;
+  static inline std::atomic<std::uint64_t> last_picture_number_{0};
 };
 
 // One scan line between 24-bit pixels (blue, green, red bytes) and the
 // surface format. ExpandLine writes only the pixels that differ from what
 // `out` holds and returns the range [first, end) of those it wrote (empty
 // when the line was already so). ConvertLine writes every pixel without
-// reading `out`, which is cheaper where `out` has left the caches. Both run on vector units where the processor has
-// them, and may read up to `readable` bytes from `bgr` (at least width * 3;
-// 0 means just that).
+// reading `out`, which is cheaper where `out` has left the caches. Both run
+// on vector units where the processor has them, and may read up to
+// `readable` bytes from `bgr` (at least width * 3; 0 means just that).
 struct LineChange {
   std::int32_t first = 0;
   std::int32_t end = 0;
@@ -112,9 +123,11 @@ void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t ori
                     std::int32_t originalHeight, const PixelArray& data, bool correctOrientation);
 
 // SetImageData2D(surface, events, width, height, frame, false) for a frame
-// that only this call ever presents on `surface`: when the surface shows the
-// frame as last presented, only the tiles of the frame that changed since
-// are copied; otherwise the whole picture is compared and copied.
+// that only this call presents: when the surface still holds the frame as
+// this call last presented it there, only the tiles of the frame that
+// changed since are copied; otherwise (another picture was set on the
+// surface since, or it lost its picture) the whole picture is compared and
+// copied.
 void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t width, std::int32_t height,
                     PixelArray& frame);
 

@@ -391,7 +391,7 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
   // main tick does, must come out byte for byte as a whole copy would: after
   // rings and beams near tile edges and on the extra row, writes from
   // outside the primitives, presentations dropped while hidden, a second
-  // surface, and a changed background.
+  // surface, another picture set in between, and a changed background.
   constexpr int kWidth = 100;
   constexpr int kHeight = 50;
   const Field field{kWidth, kHeight};
@@ -403,6 +403,8 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
       background(b, row) = static_cast<std::uint8_t>(row >= 24 ? 0x33 : b < 40 * 3 ? 0 : row * 7 + b);
     }
   }
+  PixelArray stranger(kWidth, kHeight);
+  std::fill(stranger.Bytes().begin(), stranger.Bytes().end(), std::uint8_t{0x77});
   PixelArray frame;
   CountingSurface surface(kWidth, kHeight);
   CountingSurface other(kWidth, kHeight);
@@ -442,6 +444,7 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
       const std::uint8_t* bgr = frame.Row(kHeight - 1 - y) + 3 * x;
       ASSERT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
     }
+    if (tick % 41 == 7 && surface.shown) SetImageData2D(surface, events, kWidth, kHeight, stranger, false);
     CountingSurface& target = roll(20) == 0 ? other : surface;
     target.shown = roll(8) != 0;
     const std::vector<std::uint32_t> before = [&] {
