@@ -47,6 +47,11 @@ QImage OnScreen(PictureBox* box) {
   return shown->screen()->grabWindow(shown->winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// The tests of the pointer and of the small screen rely on the offscreen
+// platform, where test_main adds that screen and the pointer goes anywhere
+// at once; an X server keeps its pointer on its own screen.
+bool OnOffscreenPlatform() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+
 // Puts the pointer at `global`. The offscreen platform moves its pointer
 // without telling the playfield's own window, and Qt may still enter that
 // window where the test's earlier mouse events left its pointer: once that
@@ -295,6 +300,7 @@ TEST_F(FrontEnd, SizesThePlayfieldToTheImage) {
 // On a screen too small for the picture the playfield is shown smaller, and a
 // click lands on the peg under the pointer all the same.
 TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
+  if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens and pointer";
   StopTimers();
   const QList<QScreen*> screens = QGuiApplication::screens();
   const auto found =
@@ -351,6 +357,7 @@ TEST(MainWindowPlacement, BesideTheDebugWindowWhenThereIsRoomElseCentred) {
 // ----- The pointer and clicks ----------------------------------------------------
 
 TEST_F(FrontEnd, CursorIsReadInPlayfieldPixels) {
+  if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens and pointer";
   StopTimers();
   for (const QPoint client : {QPoint(0, 0), QPoint(100, 50), QPoint(1025, 769), QPoint(-5, -7), QPoint(1300, 900)}) {
     PointerTo(window_->picOutput(), window_->picOutput()->mapToGlobal(QPoint(1, 1) + client));
@@ -364,6 +371,7 @@ TEST_F(FrontEnd, CursorIsReadInPlayfieldPixels) {
 // Over the playfield the pointer's moves say where it is; once it leaves,
 // or the window moves under it, the window system is asked again.
 TEST_F(FrontEnd, CursorOverThePlayfieldComesFromItsMoves) {
+  if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens and pointer";
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   PictureBox* box = window_->picOutput();
