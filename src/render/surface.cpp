@@ -250,12 +250,13 @@ class Change {
 // Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
 // picture in `src` (rows `srcStride` bytes apart, bottom-up unless
 // `topDown`), scaled by dropping or repeating scan lines and columns. Each
-// band of rows where the picture changed is reported to the surface.
-void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src, std::int32_t srcWidth,
+// band of rows where the picture changed is reported to the surface. False
+// when either picture is empty, and nothing was written.
+bool StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src, std::int32_t srcWidth,
                       std::int32_t srcHeight, std::size_t srcStride, bool topDown) {
   const std::int32_t width = surface.Width();
   const std::int32_t height = surface.Height();
-  if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return false;
   const PixelRect whole{0, 0, width, height};
   const Change scope(surface, {&whole, 1});
   const ScanLines& lines = scope.lines();
@@ -272,7 +273,7 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
       }
     }
     surface.Changed({&whole, 1});
-    return;
+    return true;
   }
   // Screen rows top-down, so that bands are reported top to bottom.
   std::vector<PixelRect>& changes = ChangeList();
@@ -296,6 +297,7 @@ void StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     }
   }
   if (!changes.empty()) surface.Changed(changes);
+  return true;
 }
 
 // The tiles of `frame` changed since its last presentation, copied to the
@@ -423,12 +425,14 @@ void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t wid
                          surface.KeepsPicture() && !frame.AllChanged() &&
                          width == frame.Width() && height == frame.Height() && surface.Width() == width &&
                          surface.Height() == height;
+  bool written = true;
   if (showsLast) {
     CopyChangedTiles(surface, frame);
   } else {
-    StretchToSurface(surface, std::as_const(frame).Bytes(), width, height, stride, false);
+    written = StretchToSurface(surface, std::as_const(frame).Bytes(), width, height, stride, false);
   }
-  frame.Presented(surface.PictureNumber());
+  // An empty surface or frame took nothing: the changes stay counted.
+  if (written) frame.Presented(surface.PictureNumber());
   FinishSet(surface, events);
 }
 

@@ -71,7 +71,8 @@ class PictureSurface {
   // covered): a picture set on it then is dropped instead of copied in.
   virtual bool Shown() const { return true; }
 
-  // Which picture the surface holds: every picture written into it takes a
+  // Which picture the surface holds: every picture written into it, and
+  // every change a surface makes to its own bitmap (a resize), takes a
   // number no picture on any surface had before (0: none yet), so that a
   // frame can tell whether the surface still holds the one it presented.
   std::uint64_t PictureNumber() const { return picture_number_; }

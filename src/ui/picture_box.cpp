@@ -163,6 +163,8 @@ void PictureBox::SetBitmapSize(QSize size) {
   }
   image_ = std::move(next);
   size_ = size;
+  // Cut or widened, it is another picture: no frame may go on by tiles.
+  NumberNewPicture();
   Place();
   update();
 }

@@ -30,6 +30,9 @@ class CountingSurface final : public MemorySurface {
 
   void Refresh() override { ++refreshes; }
   bool KeepsPicture() const override { return keeps; }
+  // A surface can have no room for a moment, as a window being resized.
+  std::int32_t Width() const override { return roomless ? 0 : MemorySurface::Width(); }
+  std::int32_t Height() const override { return roomless ? 0 : MemorySurface::Height(); }
   // Every report must be in the banded order a window region is built from:
   // bands top to bottom, apart; within one, equal rows, left to right, apart.
   void Changed(std::span<const PixelRect> changed) override {
@@ -58,6 +61,7 @@ class CountingSurface final : public MemorySurface {
   int refreshes = 0;
   int changes = 0;
   bool keeps = true;
+  bool roomless = false;
   std::vector<PixelRect> areas;
 };
 
@@ -468,6 +472,30 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
       }
     }
   }
+}
+
+TEST(TrackedFrames, ADotGoesAsItsOneTileAndIsStillOwedAfterAMomentWithoutRoom) {
+  constexpr int kWidth = 100;
+  constexpr int kHeight = 50;
+  const PixelArray background(kWidth, kHeight);
+  PixelArray frame;
+  frame.RestoreFrom(background);
+  CountingSurface surface(kWidth, kHeight);
+  HeadlessPlatform events(1, 1);
+  PresentChanges(surface, events, kWidth, kHeight, frame);
+  frame.RestoreFrom(background);
+  // Its 3 x 3 block lies in array rows 29..31, columns 39..41: one 32 x 8 tile.
+  PlotSoftPoint(frame, {kWidth, kHeight}, 40.5, 20.5, {200, 100, 50, 255});
+  surface.roomless = true;
+  surface.areas.clear();
+  PresentChanges(surface, events, kWidth, kHeight, frame);
+  EXPECT_TRUE(surface.areas.empty());
+  surface.roomless = false;
+  PresentChanges(surface, events, kWidth, kHeight, frame);
+  EXPECT_EQ(surface.areas, (std::vector<PixelRect>{{32, kHeight - 32, 64, kHeight - 24}}));
+  const std::uint8_t* bgr = frame.Row(kHeight - 20) + 3 * 40;
+  EXPECT_NE(bgr[2], 0);
+  EXPECT_EQ(surface.PixelAt(40, 19), (Bgr{bgr[0], bgr[1], bgr[2]}));
 }
 
 }  // namespace

@@ -295,6 +295,15 @@ TEST_F(FrontEnd, SizesThePlayfieldToTheImage) {
     EXPECT_EQ(window_->minimumSize(), image + QSize(2, 2));
     EXPECT_EQ(window_->maximumSize(), image + QSize(2, 2));
   }
+  // Cut and widened again under a frame that stayed the same size, the
+  // bitmap holds another picture: the next tick shows the whole frame, not
+  // just the tiles it changed.
+  game().MainTick();
+  field->SetBitmapSize({300, 200});
+  game().MainTick();
+  field->SetBitmapSize({1026, 770});
+  game().MainTick();
+  EXPECT_EQ(DifferingRows(field->Image(), {0, 0}, game().FrameImage()), 0);
 }
 
 // On a screen too small for the picture the playfield is shown smaller, and a
