@@ -295,9 +295,7 @@ TEST_F(FrontEnd, SizesThePlayfieldToTheImage) {
     EXPECT_EQ(window_->minimumSize(), image + QSize(2, 2));
     EXPECT_EQ(window_->maximumSize(), image + QSize(2, 2));
   }
-  // Cut and widened again under a frame that stayed the same size, the
-  // bitmap holds another picture: the next tick shows the whole frame, not
-  // just the tiles it changed.
+  // A bitmap cut and widened again holds another picture: the whole frame goes.
   game().MainTick();
   field->SetBitmapSize({300, 200});
   game().MainTick();
