@@ -49,7 +49,6 @@ constexpr int kMaxDeliveries = 24;
 // nothing shows.
 constexpr const char* kUnwritten = "\x7f";
 
-// "Idle", "First Selected", ... as the debug window names the state.
 // Joins texts and numbers into one message. Appending to a string, unlike
 // "literal" + std::string, gives GCC 12's optimiser no false overlap to warn
 // of.
@@ -67,6 +66,7 @@ std::string Cat(const Parts&... parts) {
   return text;
 }
 
+// "Idle", "First Selected", ... as the debug window names the state.
 std::string StateName(GameState state) { return StateCaption(state).value_or("State: ?").substr(7); }
 
 template <typename T>
