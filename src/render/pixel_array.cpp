@@ -28,35 +28,42 @@ void PixelArray::RestoreFrom(const PixelArray& background) {
     restored_stamp_ = background.stamp_;
     return;
   }
-  const auto stride = static_cast<std::size_t>(row_bytes_);
-  // Pixels [left, right) of `row` from the background, tile by tile: where
+  // The runs drawn into, cut where the background's fill changes: where
   // the background is one byte value throughout a tile (as a plain
   // background is nearly everywhere) that value is filled in, which spares
-  // reading it.
-  const auto restore = [&](std::int32_t row, std::int32_t left, std::int32_t right, bool fetchOnly) {
-    const std::int16_t* fills = fills_.data() + static_cast<std::size_t>(row / kTileRows) * tiles_per_row_;
-    std::uint8_t* out = bytes_.data() + static_cast<std::size_t>(row) * stride;
-    const std::uint8_t* in = background.bytes_.data() + static_cast<std::size_t>(row) * stride;
-    for (std::int32_t x = left; x < right;) {
+  // reading it. The eight rows of a run share their tiles, so this is
+  // worked out once a run, not once a row.
+  restore_runs_.clear();
+  for (const TileRun& run : Runs(kDrawn, height_ + 1)) {
+    const std::int16_t* fills = fills_.data() + static_cast<std::size_t>(run.firstRow / kTileRows) * tiles_per_row_;
+    for (std::int32_t x = run.left; x < run.right;) {
       const std::int16_t fill = fills[x / kTileWidth];
-      std::int32_t end = std::min(right, (x / kTileWidth + 1) * kTileWidth);
-      while (end < right && fills[end / kTileWidth] == fill) end = std::min(right, end + kTileWidth);
-      const auto bytes = static_cast<std::size_t>(end - x) * 3;
-      if (fetchOnly) {
-        Prefetch(out + x * 3, bytes);
-        if (fill < 0) Prefetch(in + x * 3, bytes);
-      } else if (fill >= 0) {
-        std::memset(out + x * 3, fill, bytes);
-      } else {
-        std::memcpy(out + x * 3, in + x * 3, bytes);
-      }
+      std::int32_t end = std::min(run.right, (x / kTileWidth + 1) * kTileWidth);
+      while (end < run.right && fills[end / kTileWidth] == fill) end = std::min(run.right, end + kTileWidth);
+      restore_runs_.push_back({run.firstRow, run.endRow, x, end, fill});
       x = end;
     }
+  }
+  const auto stride = static_cast<std::size_t>(row_bytes_);
+  std::uint8_t* const out = bytes_.data();
+  const std::uint8_t* const in = background.bytes_.data();
+  const auto at = [&](const RestoreRun& run, std::int32_t row) {
+    return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
   };
+  const auto length = [](const RestoreRun& run) { return static_cast<std::size_t>(run.right - run.left) * 3; };
   ForEachRunRow(
-      Runs(kDrawn, height_ + 1),
-      [&](const TileRun& run, std::int32_t row) { restore(row, run.left, run.right, true); },
-      [&](const TileRun& run, std::int32_t row) { restore(row, run.left, run.right, false); });
+      std::span<const RestoreRun>(restore_runs_),
+      [&](const RestoreRun& run, std::int32_t row) {
+        Prefetch(out + at(run, row), length(run));
+        if (run.fill < 0) Prefetch(in + at(run, row), length(run));
+      },
+      [&](const RestoreRun& run, std::int32_t row) {
+        if (run.fill >= 0) {
+          std::memset(out + at(run, row), run.fill, length(run));
+        } else {
+          std::memcpy(out + at(run, row), in + at(run, row), length(run));
+        }
+      });
   // What was drawn is now restored, and changed since the last presentation.
   for (std::uint8_t& mark : tiles_) {
     if ((mark & kDrawn) != 0) mark = kChanged;

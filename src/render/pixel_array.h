@@ -35,9 +35,10 @@ struct TileRun {
 // Visits every array row of every run, in order: visit(run, row). The
 // lines the visit will read lie scattered over the pictures and are seldom
 // cached any more by the next frame, so fetch(run, row) asks for them
-// `kAhead` rows before they are visited.
-template <typename Fetch, typename Visit>
-void ForEachRunRow(std::span<const TileRun> runs, Fetch&& fetch, Visit&& visit) {
+// `kAhead` rows before they are visited. A run is a TileRun or anything
+// else with its rows [firstRow, endRow).
+template <typename Run, typename Fetch, typename Visit>
+void ForEachRunRow(std::span<const Run> runs, Fetch&& fetch, Visit&& visit) {
   constexpr int kAhead = 8;
   std::size_t ahead = 0;
   std::int32_t aheadRow = runs.empty() ? 0 : runs[0].firstRow;
@@ -49,7 +50,7 @@ void ForEachRunRow(std::span<const TileRun> runs, Fetch&& fetch, Visit&& visit) 
     fetch(runs[ahead], aheadRow);
     advance(ahead, aheadRow);
   }
-  for (const TileRun& run : runs) {
+  for (const Run& run : runs) {
     for (std::int32_t row = run.firstRow; row < run.endRow; ++row) {
       if (ahead < runs.size()) {
         fetch(runs[ahead], aheadRow);
@@ -171,6 +172,16 @@ class PixelArray {
   const PixelArray* restored_from_ = nullptr;
   std::uint64_t restored_stamp_ = 0;
   std::vector<TileRun> runs_;
+  // The runs of tiles drawn into, cut where the background's fill changes:
+  // what a restore copies or fills, row by row. Kept to be reused.
+  struct RestoreRun {
+    std::int32_t firstRow;
+    std::int32_t endRow;
+    std::int32_t left;
+    std::int32_t right;
+    std::int16_t fill;  // the background's one byte value there, or -1
+  };
+  std::vector<RestoreRun> restore_runs_;
   // Per tile, the one byte value the background last restored from has all
   // through it, or -1.
   std::vector<std::int16_t> fills_;
