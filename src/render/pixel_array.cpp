@@ -40,7 +40,7 @@ void PixelArray::RestoreFrom(const PixelArray& background) {
       const std::int16_t fill = fills[x / kTileWidth];
       std::int32_t end = std::min(run.right, (x / kTileWidth + 1) * kTileWidth);
       while (end < run.right && fills[end / kTileWidth] == fill) end = std::min(run.right, end + kTileWidth);
-      restore_runs_.push_back({run.firstRow, run.endRow, x, end, fill});
+      restore_runs_.push_back({TileRun{run.firstRow, run.endRow, x, end}, fill});
       x = end;
     }
   }

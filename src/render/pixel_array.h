@@ -174,11 +174,7 @@ class PixelArray {
   std::vector<TileRun> runs_;
   // The runs of tiles drawn into, cut where the background's fill changes:
   // what a restore copies or fills, row by row. Kept to be reused.
-  struct RestoreRun {
-    std::int32_t firstRow;
-    std::int32_t endRow;
-    std::int32_t left;
-    std::int32_t right;
+  struct RestoreRun : TileRun {
     std::int16_t fill;  // the background's one byte value there, or -1
   };
   std::vector<RestoreRun> restore_runs_;
