@@ -380,8 +380,8 @@ TEST(SetOperations, ReportEveryChangedPixelInBandsFromTheTop) {
     surface.areas.clear();
     SetImageData2D(surface, events, kWidth, kHeight, picture, false);
     for (const auto& [x, y] : changed) {
-      const bool covered = std::any_of(surface.areas.begin(), surface.areas.end(), [&](const PixelRect& r) {
-        return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+      const bool covered = std::any_of(surface.areas.begin(), surface.areas.end(), [px = x, py = y](const PixelRect& r) {
+        return px >= r.left && px < r.right && py >= r.top && py < r.bottom;
       });
       EXPECT_TRUE(covered) << "round " << round << ": pixel (" << x << ", " << y << ") changed unreported";
       EXPECT_EQ(surface.PixelAt(x, y)[1], picture(3 * x + 1, kHeight - 1 - y));

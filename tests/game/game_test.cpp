@@ -247,7 +247,7 @@ TEST(EffectsTick, ShakesOnlyWhileTheAmplitudeIsAboveOne) {
                                                 std::tuple{50.0, 200L, 45.0}}) {
     GameFixture f;
     f.random.SetFallback(0.5);
-    f.Change([&](Board& b) { b.ShakeAmplitude = amplitude; });
+    f.Change([&, shake = amplitude](Board& b) { b.ShakeAmplitude = shake; });
     const long before = f.random.taken();
     f.game.EffectsTick();
     EXPECT_EQ(f.random.taken() - before, draws) << amplitude;
@@ -292,7 +292,7 @@ TEST(DebugTick, ShowsTheStateInWordsAndTheNearestPegWithin30PixelsWhileTheWindow
       {4, "State: Second Selected"}, {5, "State: Checking Link"}, {6, "before"}, {-1, "before"}};
   for (const auto& [state, caption] : captions) {
     f.platform.state_caption = "before";
-    f.Change([&](Board& b) { b.gState = static_cast<GameState>(state); });
+    f.Change([&, wanted = state](Board& b) { b.gState = static_cast<GameState>(wanted); });
     f.game.DebugTick();
     EXPECT_EQ(f.platform.state_caption, caption) << state;
   }
@@ -610,9 +610,9 @@ TEST_F(Clicks, ACornerClickBelowSixteenOnBothAxesTogglesTheDebugWindow) {
                                               {15, -1, true}, {-300, -300, true}, {16, 0, false},
                                               {0, 16, false}, {16, 16, false}, {100, 5, false}};
   for (const auto& [x, y, toggles] : cases) {
-    Change([&](Board& b) {
-      b.MousePosX = static_cast<std::int16_t>(x);
-      b.MousePosY = static_cast<std::int16_t>(y);
+    Change([&, cx = x, cy = y](Board& b) {
+      b.MousePosX = static_cast<std::int16_t>(cx);
+      b.MousePosY = static_cast<std::int16_t>(cy);
     });
     f.game.Click();
     EXPECT_EQ(Shown(f.platform, Window::Debug), !toggles) << x << ", " << y;
