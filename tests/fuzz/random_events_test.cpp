@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, RandomEvents,
                          ::testing::Values(SeededRun{"GameField", 20261208, kBackgroundWidth, kBackgroundHeight, 1,
                                                      1500},
                                            SeededRun{"SmallField", 77, 160, 120, 1, 3000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& named) { return std::string(named.param.name); });
 
 // Events delivered inside events delivered inside events, as the real
 // toolkit's "let events run" allows: clicks inside ticks inside clicks, with
@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, RandomEventsNested,
                                            SeededRun{"FourDeep", 4004, 160, 120, 4, 3000},
                                            SeededRun{"ThreeDeepGameField", 9, kBackgroundWidth, kBackgroundHeight,
                                                      3, 800}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& named) { return std::string(named.param.name); });
 
 // A different run every time unless BRINDLET_EVENT_SEED names one; a failure
 // names the seed that replays it.
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
         Corruption{"StaleSelection",
                    [](Board& b) { b.Pegs[FreePegs(b, 1)[0]].Selected = true; },
                    "} in state Idle"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& named) { return std::string(named.param.name); });
 
 // A failure report names the run and lists the events that led to it.
 TEST(DriverReport, NamesTheRunAndTheEvents) {

@@ -541,7 +541,7 @@ INSTANTIATE_TEST_SUITE_P(
             {kP1, kP2}},
         Row{"kind_1_pair_confirms", S::SecondSelected, kQ1, kQ2, {kQ1, kQ2}, kQ2, S::Idle, kQ1, kQ2, {},
             Link::kStands}),
-    [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Row>& named) { return std::string(named.param.name); });
 
 // A peg is hit when its distance from the click point, the sampled cursor
 // plus 0.01 on both axes, is strictly below 10; the nearest peg decides.
@@ -726,7 +726,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DuringCase{"new_link_is_linked", false, kP1, S::Idle, 0},
                       DuringCase{"new_link_end_is_linked", true, kP2, S::Idle, 0},
                       DuringCase{"miss", true, kEmpty, S::Idle, 0}),
-    [](const ::testing::TestParamInfo<DuringCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<DuringCase>& named) { return std::string(named.param.name); });
 
 TEST_F(Clicks, AfterARefusalTheSelectionMadeDuringTheCheckCarriesOn) {
   AddBlocker();
@@ -884,7 +884,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RestartCase{"b_recreated_accepted", 60, 20, 30, false, true, false, false, false},
                       RestartCase{"a_recreated", 20, 60, 30, true, false, true, false, true},
                       RestartCase{"all_recreated", 5, 6, 100, true, false, false, false, true}),
-    [](const ::testing::TestParamInfo<RestartCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RestartCase>& named) { return std::string(named.param.name); });
 
 }  // namespace
 }  // namespace brindlet::testing

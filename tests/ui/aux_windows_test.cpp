@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Ui, AuxWindow, ::testing::Values(
                {{"Text1", "frmPartCount", {32, 8, 1321, 17}},
                 {"Text2", "frmPartCount", {8, 32, 17, 285}},
                 {"txtPartCount", "frmPartCount", {32, 32, 1321, 285}}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& named) { return std::string(named.param.name); });
 // clang-format on
 
 TEST(AuxWindows, CaptionsFit) {
