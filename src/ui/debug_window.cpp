@@ -177,8 +177,9 @@ void DebugWindow::SetToolWindow(bool tool) {
            : Qt::WindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   if (windowFlags() == flags) return;
   const bool shown = isVisible();
+  const QPoint at = pos();
   setWindowFlags(flags);  // hides the window
-  move(kDesignPosition);
+  move(at);
   if (shown) show();
 }
 

@@ -62,7 +62,8 @@ class DebugWindow final : public QWidget, public DebugView {
   Q_OBJECT
 
  public:
-  // Where the window's frame opens, and the size of its client area.
+  // Where the window's frame opens (unless the main window's plan moves it,
+  // see PlanWindows), and the size of its client area.
   static constexpr QPoint kDesignPosition{10, 28};
   static constexpr QSize kClientSize{371, 515};
   static const QColor kBackground;
@@ -70,7 +71,8 @@ class DebugWindow final : public QWidget, public DebugView {
   DebugWindow();
 
   // A tool window (small caption, no taskbar entry; the window system keeps
-  // it above the program's other windows), or an ordinary fixed-size window.
+  // it above the program's other windows), or an ordinary fixed-size window;
+  // either way it stays where it is.
   void SetToolWindow(bool tool);
 
   QLabel* lblDebug() const { return lblDebug_; }

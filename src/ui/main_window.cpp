@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "game/procedures.h"
 #include "ui/aux_windows.h"
 
 namespace brindlet::ui {
@@ -21,26 +22,79 @@ QTimer* MakeTimer(QObject* parent, const char* name, int interval) {
   return timer;
 }
 
-// Room for a window frame while the real one is not known yet.
-constexpr QSize kDecorationAllowance{16, 48};
+// Room for a window frame while the real one is not known yet: borders at
+// the sides and below, a caption above.
+constexpr QMargins kDecorationAllowance{8, 40, 8, 8};
+
+QSize Extra(QMargins margins) {
+  return {margins.left() + margins.right(), margins.top() + margins.bottom()};
+}
 
 }  // namespace
 
-MainPlacement PlaceMainWindow(const QRect& debugFrame, const QSize& mainFrameSize, const QRect& available) {
-  const int besideX = debugFrame.x() + debugFrame.width() + MainWindow::kGapToDebugWindow;
-  if (besideX + mainFrameSize.width() <= available.x() + available.width()) {
-    return {QPoint(besideX, debugFrame.y()), true};
-  }
-  const int x = available.x() + std::max(0, (available.width() - mainFrameSize.width()) / 2);
-  const int y = available.y() + std::max(0, (available.height() - mainFrameSize.height()) / 2);
-  return {QPoint(x, y), false};
+QSize ShownPlayfield(QSize image, double scale) {
+  // A hair above the exact product, so that 1:1 and fitted scales land on
+  // the whole pixel they were computed for.
+  const auto shown = [scale](int length) {
+    return std::max(0, static_cast<int>(std::floor(length * scale + 1e-6)));
+  };
+  return {shown(image.width()) + 2, shown(image.height()) + 2};
 }
 
-double FitScale(QSize picture, QSize decorations, QSize available) {
-  if (picture.isEmpty()) return 1.0;
-  const double sx = static_cast<double>(available.width() - decorations.width()) / picture.width();
-  const double sy = static_cast<double>(available.height() - decorations.height()) / picture.height();
-  return std::clamp(std::min(sx, sy), 0.1, 1.0);
+double FitScale(QSize image, QSize room) {
+  if (image.isEmpty()) return 1.0;
+  const double sx = static_cast<double>(room.width() - 2) / image.width();
+  const double sy = static_cast<double>(room.height() - 2) / image.height();
+  return std::min({sx, sy, 1.0});
+}
+
+QRect ToggleCorner(const QRect& mainFrame, QMargins decorations, QSize image) {
+  const QRect field = mainFrame.marginsRemoved(decorations).adjusted(1, 1, -1, -1);
+  if (image.isEmpty()) return {field.topLeft(), QSize(0, 0)};
+  // Screen pixels whose image pixel (PictureBox::ToBitmap rounds down) lies
+  // in the corner.
+  const auto reach = [](int shown, int length) {
+    return static_cast<int>(std::ceil(static_cast<double>(kCornerSize) * shown / length));
+  };
+  return {field.topLeft(), QSize(reach(field.width(), image.width()), reach(field.height(), image.height()))};
+}
+
+WindowPlan PlanWindows(QSize image, QSize debugFrame, QMargins decorations, const QRect& available) {
+  const QSize extra = Extra(decorations);
+  // The debug window at its design place, moved inside the available area
+  // where that starts further right or down (a panel) or ends before it.
+  QRect debug(DebugWindow::kDesignPosition, debugFrame);
+  debug.moveLeft(std::max(available.left(), std::min(debug.left(), available.right() + 1 - debug.width())));
+  debug.moveTop(std::max(available.top(), std::min(debug.top(), available.bottom() + 1 - debug.height())));
+  const auto fitFrom = [&](QPoint origin) {
+    const QSize room(available.right() + 1 - origin.x(), available.bottom() + 1 - origin.y());
+    return FitScale(image, room - extra);
+  };
+  const auto frameAt = [&](QPoint origin, double scale) {
+    return QRect(origin, ShownPlayfield(image, scale) + extra);
+  };
+  const QPoint beside(debug.right() + 1 + MainWindow::kGapToDebugWindow, debug.top());
+  const QPoint below(debug.left(), debug.bottom() + 1 + MainWindow::kGapToDebugWindow);
+  const double besideScale = fitFrom(beside);
+  const double belowScale = fitFrom(below);
+  if (std::max(besideScale, belowScale) >= kSmallestSideBySideScale) {
+    if (besideScale >= belowScale) return {Arrangement::Beside, besideScale, frameAt(beside, besideScale), debug};
+    return {Arrangement::Below, belowScale, frameAt(below, belowScale), debug};
+  }
+  const double scale = std::max(FitScale(image, available.size() - extra), kSmallestScale);
+  const QRect main = frameAt(available.topLeft(), scale);
+  debug.moveLeft(std::max(available.left(), available.right() + 1 - debug.width()));
+  // Only on a screen hardly wider than the debug window is the corner still
+  // under it: then the debug window goes below the corner.
+  const QRect corner = ToggleCorner(main, decorations, image);
+  if (debug.intersects(corner)) debug.moveTop(corner.bottom() + 1);
+  return {Arrangement::Overlapping, scale, main, debug};
+}
+
+bool Usable(const WindowPlan& plan, QMargins decorations, QSize image, const QRect& available) {
+  if (!available.contains(plan.main) || !available.contains(plan.debug)) return false;
+  if (plan.debug.intersects(ToggleCorner(plan.main, decorations, image))) return false;
+  return plan.arrangement == Arrangement::Overlapping || !plan.main.intersects(plan.debug);
 }
 
 MainWindow::MainWindow(RandomSource& random)
@@ -66,6 +120,8 @@ MainWindow::MainWindow(RandomSource& random)
   tmrDebug_ = MakeTimer(this, "tmrDebug", kDebugInterval);
   tmrMainLoop_ = MakeTimer(this, "tmrMainLoop", kMainLoopInterval);
   tmrDisplay_ = MakeTimer(this, "tmrDisplay", kDisplayInterval);
+  tmrSettle_ = MakeTimer(this, "tmrSettle", kSettleInterval);
+  connect(tmrSettle_, &QTimer::timeout, this, &MainWindow::SettleWindows);
   tick_log_ = TickLog::FromEnvironment(ProcessEnvironment());
   // A tick starts from the event loop, which has just run what was pending:
   // the tick's first yields need not run it again.
@@ -92,35 +148,94 @@ MainWindow::MainWindow(RandomSource& random)
 
 MainWindow::~MainWindow() {
   // Nothing may tick into a half-destroyed game.
-  for (QTimer* timer : {tmrMainLoop_, tmrEffects_, tmrDebug_, tmrDisplay_}) timer->stop();
+  for (QTimer* timer : {tmrMainLoop_, tmrEffects_, tmrDebug_, tmrDisplay_, tmrSettle_}) timer->stop();
 }
 
 void MainWindow::Load() {
-  // Decided before anything is shown. A tool window stays above the
-  // program's other windows; when the screen is too narrow for both windows
-  // side by side, the debug window is made an ordinary one, so that the main
-  // window, opened after it, is on top and the playfield is not covered.
-  const MainPlacement placement = Placement();
-  frmDebug_->SetToolWindow(placement.beside);
+  // Decided before anything is shown, with the frames estimated: sizing the
+  // playfield planned where both windows go. In no arrangement does the
+  // debug window cover the playfield's corner that hides it.
+  frmDebug_->move(plan_.debug.topLeft());
   game_.Startup();
   if (EndRequested()) return;
-  move(placement.position);
+  frmDebug_->move(plan_.debug.topLeft());
+  move(plan_.main.topLeft());
   show();
   raise();
   activateWindow();
+  // Made the main window's transient, the debug window stays above it: a
+  // Wayland compositor would otherwise put the main window, mapped last, on
+  // top, and so do X11 window managers such as openbox where the two
+  // overlap, which left the debug window hidden behind the playfield. The
+  // window system learns of the relation when the window is mapped, so the
+  // debug window is mapped again.
+  frmDebug_->windowHandle()->setTransientParent(windowHandle());
+  if (frmDebug_->isVisible()) {
+    frmDebug_->hide();
+    frmDebug_->show();
+  }
+  // The window manager frames the windows some time after they open.
+  settle_checks_ = 0;
+  SettleWindows();
   tmrMainLoop_->start();
   tmrEffects_->start();
   tmrDebug_->start();
 }
 
-MainPlacement MainWindow::Placement() const {
+WindowPlan MainWindow::Placement(QSize image) const {
   const QScreen* screen = frmDebug_->screen();
-  if (screen == nullptr) return {pos(), false};
-  // Before the windows are shown their decorations may not be known yet; the
-  // gap between the two leaves room for them.
-  const QRect debugFrame = frmDebug_->frameGeometry();
-  const QSize decorations = debugFrame.size() - frmDebug_->size();
-  return PlaceMainWindow(debugFrame, size() + decorations, screen->availableGeometry());
+  if (screen == nullptr) return {Arrangement::Beside, 1.0, frameGeometry(), frmDebug_->frameGeometry()};
+  return PlanWindows(image, DebugFrameSize(), Decorations(), screen->availableGeometry());
+}
+
+QSize MainWindow::DebugFrameSize() const {
+  const QSize frame = frmDebug_->frameGeometry().size();
+  if (frame != frmDebug_->size()) return frame;
+  // Not framed yet: the gap beside it leaves room for its side borders, and
+  // its caption and lower border are allowed for below it.
+  return frame + QSize(0, Extra(kDecorationAllowance).height());
+}
+
+QMargins MainWindow::Decorations() const {
+  const QRect frame = frameGeometry();
+  const QRect client = geometry();
+  if (frame == client) return kDecorationAllowance;
+  return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+          frame.bottom() - client.bottom()};
+}
+
+void MainWindow::ApplyScale() {
+  const QSize shown = ShownPlayfield({picOutput_->Width(), picOutput_->Height()}, plan_.scale);
+  picOutput_->setGeometry(QRect(QPoint(0, 0), shown));
+  setFixedSize(shown);
+}
+
+void MainWindow::SettleWindows() {
+  const bool framed = frameGeometry() != geometry() && frmDebug_->frameGeometry() != frmDebug_->geometry();
+  if (!framed) {
+    // Without a window manager (or one that does not say) the estimate stands.
+    if (++settle_checks_ >= kSettleChecks) {
+      tmrSettle_->stop();
+    } else if (!tmrSettle_->isActive()) {
+      tmrSettle_->start();
+    }
+    return;
+  }
+  tmrSettle_->stop();
+  const QScreen* screen = frmDebug_->screen();
+  if (screen == nullptr) return;
+  const QSize image(picOutput_->Width(), picOutput_->Height());
+  const QMargins decorations = Decorations();
+  // The windows where the plan put them, with their real frames.
+  WindowPlan placed = plan_;
+  placed.main.setSize(size() + Extra(decorations));
+  placed.debug.setSize(DebugFrameSize());
+  const WindowPlan fresh = Placement(image);
+  if (Usable(placed, decorations, image, screen->availableGeometry()) && fresh.scale <= plan_.scale) return;
+  plan_ = fresh;
+  ApplyScale();
+  frmDebug_->move(plan_.debug.topLeft());
+  move(plan_.main.topLeft());
 }
 
 ControlsWindow& MainWindow::EnsureControlsWindow() {
@@ -157,21 +272,12 @@ CursorPoint MainWindow::PlayfieldCursor() {
 
 void MainWindow::SizePlayfield(std::int32_t imageWidth, std::int32_t imageHeight) {
   const QSize image(std::max(0, imageWidth), std::max(0, imageHeight));
-  const QSize bordered = image + QSize(2, 2);
-  // On a screen too small for the picture at 1:1 (in the screen's own
-  // logical pixels, so a HiDPI screen shows it enlarged only as far as it
-  // fits) the playfield is shown smaller.
-  double scale = 1.0;
-  if (const QScreen* screen = frmDebug_->screen()) {
-    const QSize known = frameGeometry().size() - size();
-    const QSize decorations = known.isEmpty() ? kDecorationAllowance : known.expandedTo(kDecorationAllowance);
-    scale = FitScale(bordered, decorations, screen->availableGeometry().size());
-  }
-  const QSize shown(static_cast<int>(std::lround(image.width() * scale)),
-                    static_cast<int>(std::lround(image.height() * scale)));
   picOutput_->SetBitmapSize(image);
-  picOutput_->setGeometry(0, 0, shown.width() + 2, shown.height() + 2);
-  setFixedSize(picOutput_->size());
+  // 1:1 beside the debug window where the screen has room (in its own
+  // logical pixels, so a HiDPI screen shows it enlarged only as far as it
+  // fits), smaller where it has not.
+  plan_ = Placement(image);
+  ApplyScale();
 }
 
 QWidget* MainWindow::WidgetFor(Window window) const {

@@ -5,6 +5,8 @@
 // debug window is the game's debug view.
 #pragma once
 
+#include <QMargins>
+#include <QRect>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -21,20 +23,51 @@ namespace brindlet::ui {
 
 class ControlsWindow;
 
-// Where the main window opens: to the right of the debug window with its top
-// level with the debug window's top, when the screen is wide enough for both
-// side by side; otherwise centred on the screen (and raised above the debug
-// window, which is shown first).
-struct MainPlacement {
-  QPoint position;  // top-left of the window's frame
-  bool beside = false;
-};
-MainPlacement PlaceMainWindow(const QRect& debugFrame, const QSize& mainFrameSize, const QRect& available);
+// How the two windows share the screen: the main window beside the debug
+// window (right of it, tops level), below it (left edges level), or, when
+// neither leaves room for a playable playfield, overlapping: the main window
+// at the available area's top left and the debug window at its right edge,
+// clear of the playfield's corner that hides and shows it.
+enum class Arrangement { Beside, Below, Overlapping };
 
-// The scale at which a picture of `picture` size (border included) fits the
-// screen area `available` with room for the window frame `decorations`: 1
-// when it fits as it is, less when it must shrink.
-double FitScale(QSize picture, QSize decorations, QSize available);
+struct WindowPlan {
+  Arrangement arrangement = Arrangement::Beside;
+  double scale = 1.0;  // screen pixels per image pixel
+  QRect main;          // the main window's frame
+  QRect debug;         // the debug window's frame
+};
+
+// Below this scale the two windows are not put side by side: pegs, their
+// 10-pixel reach and the 16-pixel corner would shrink to a few screen pixels,
+// and a playfield fitted to the whole screen (with the debug window over part
+// of it, until the corner hides it) is the better game.
+inline constexpr double kSmallestSideBySideScale = 0.5;
+// The smallest scale at all, on a screen far too small for the playfield.
+inline constexpr double kSmallestScale = 0.1;
+
+// The playfield's client size at `scale`: the image in whole screen pixels
+// (never more than `image` * `scale`) and a one-pixel border round it.
+QSize ShownPlayfield(QSize image, double scale);
+
+// The largest scale, at most 1, at which ShownPlayfield fits `room`; 0 or
+// less when not even the border fits.
+double FitScale(QSize image, QSize room);
+
+// Where the windows go. `debugFrame` is the debug window's frame size and
+// `decorations` the main window's frame round its client area, both as the
+// window manager reports them or as estimated before it does. The debug
+// window keeps its design place (moved inside `available` if need be) unless
+// the windows overlap. Among the side-by-side arrangements the one with the
+// larger scale wins, beside on a tie.
+WindowPlan PlanWindows(QSize image, QSize debugFrame, QMargins decorations, const QRect& available);
+
+// The screen area of the playfield's top-left kCornerSize x kCornerSize image
+// pixels, for a main window whose frame is `mainFrame`.
+QRect ToggleCorner(const QRect& mainFrame, QMargins decorations, QSize image);
+
+// Both frames inside `available`, the corner not under the debug window, and,
+// side by side, the two frames apart.
+bool Usable(const WindowPlan& plan, QMargins decorations, QSize image, const QRect& available);
 
 class MainWindow final : public QWidget, public Input, public Video, public Windows, public Timers {
   Q_OBJECT
@@ -46,6 +79,10 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   static constexpr int kEffectsInterval = 20;
   static constexpr int kDebugInterval = 100;
   static constexpr int kDisplayInterval = 25;
+  // How often and how many times the window manager's frames are looked for
+  // after the windows open.
+  static constexpr int kSettleInterval = 50;
+  static constexpr int kSettleChecks = 60;
 
   explicit MainWindow(RandomSource& random);
   ~MainWindow() override;
@@ -104,8 +141,17 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
 
  private:
   Platform Roles() { return {*this, *this, *this, *this, *frmDebug_}; }
-  // Where this window opens, from the debug window's frame and the screen.
-  MainPlacement Placement() const;
+  // Where the windows go for a playfield image of `image` size, from the
+  // frames as far as they are known and the screen.
+  WindowPlan Placement(QSize image) const;
+  QSize DebugFrameSize() const;
+  QMargins Decorations() const;
+  // Sets the playfield's scale and size from plan_.
+  void ApplyScale();
+  // Once the window manager has framed both windows: the plan made with
+  // estimated frames is redone with the real ones, and taken when the
+  // windows as placed would not be usable or the playfield can be larger.
+  void SettleWindows();
   QWidget* WidgetFor(Window window) const;
 
   std::unique_ptr<DebugWindow> frmDebug_;
@@ -116,6 +162,10 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   QTimer* tmrDebug_ = nullptr;
   QTimer* tmrMainLoop_ = nullptr;
   QTimer* tmrDisplay_ = nullptr;
+  // Waits for the window manager's frames after the windows open.
+  QTimer* tmrSettle_ = nullptr;
+  int settle_checks_ = 0;
+  WindowPlan plan_;
   std::unique_ptr<ControlsWindow> frmControls_;
   // When BRINDLET_TICK_LOG is set: the start of every main tick, written at exit.
   std::unique_ptr<TickLog> tick_log_;

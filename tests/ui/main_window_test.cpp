@@ -263,20 +263,6 @@ TEST(PictureBox, ScalesSharpAtWholeRatiosAndSmoothBetween) {
 
 // ----- Fitting the screen ---------------------------------------------------------
 
-TEST(MainWindowFit, FitScale) {
-  const struct {
-    QSize picture, decorations, available;
-    double scale;
-  } rows[] = {{{1028, 772}, {16, 48}, {1600, 1000}, 1.0},
-              {{1028, 772}, {16, 48}, {1280, 720}, 672.0 / 772},
-              {{1028, 772}, {16, 48}, {800, 1000}, 784.0 / 1028},
-              {{1028, 772}, {16, 48}, {60, 60}, 0.1},
-              {{0, 0}, {16, 48}, {60, 60}, 1.0}};
-  for (const auto& r : rows) {
-    EXPECT_DOUBLE_EQ(FitScale(r.picture, r.decorations, r.available), r.scale) << r.available.width();
-  }
-}
-
 // The bitmap moves out of the window's backing store and back as the
 // playfield is resized, and keeps its picture where old and new overlap.
 TEST_F(FrontEnd, SizesThePlayfieldToTheImage) {
@@ -341,23 +327,71 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
   EXPECT_EQ(board().FirstPeg, 57);
 }
 
-TEST(MainWindowPlacement, BesideTheDebugWindowWhenThereIsRoomElseCentred) {
-  const QRect debugFrame(10, 28, 375, 539);
-  const QSize mainFrame(1032, 796);
-  // Beside needs 10 + 375 + 16 + 1032 = 1433 pixels of width.
+// Over screens from a small laptop's to a large one's, with panels and with
+// frames as estimated and as openbox draws them: both windows inside the
+// available area, the corner never under the debug window, side by side
+// apart and at no less than the smallest side-by-side scale, and the
+// playfield as large as the arrangement allows.
+TEST(MainWindowPlacement, PlansUsableWindowsAtTheLargestScale) {
+  const QSize image(1026, 770);
   const struct {
-    QRect available;
-    bool beside;
-    QPoint position;
-  } rows[] = {{{0, 0, 1600, 1000}, true, {401, 28}},
-              {{0, 0, 1433, 900}, true, {401, 28}},
-              {{0, 0, 1432, 900}, false, {200, 52}},
-              {{60, 0, 1372, 900}, false, {230, 52}},
-              {{0, 24, 1024, 744}, false, {0, 24}}};
-  for (const auto& r : rows) {
-    const MainPlacement p = PlaceMainWindow(debugFrame, mainFrame, r.available);
-    EXPECT_EQ(p.beside, r.beside) << r.available.width();
-    EXPECT_EQ(p.position, r.position) << r.available.width();
+    QSize debugFrame;
+    QMargins decorations;
+  } frames[] = {{{371, 563}, {8, 40, 8, 8}}, {{373, 536}, {1, 20, 1, 1}}};
+  const QRect screens[] = {{0, 0, 1920, 1080}, {0, 0, 1280, 720}, {0, 32, 1280, 688}, {0, 0, 1024, 600},
+                           {64, 0, 1216, 800}, {0, 0, 800, 600},   {0, 0, 768, 1366},  {0, 0, 1024, 768}};
+  for (const auto& f : frames) {
+    for (const QRect& available : screens) {
+      SCOPED_TRACE(testing::Message() << available.width() << " x " << available.height() << " at " << available.y());
+      const WindowPlan plan = PlanWindows(image, f.debugFrame, f.decorations, available);
+      EXPECT_TRUE(Usable(plan, f.decorations, image, available));
+      EXPECT_EQ(plan.main.size(), ShownPlayfield(image, plan.scale) + QSize(f.decorations.left() + f.decorations.right(),
+                                                                            f.decorations.top() + f.decorations.bottom()));
+      const bool overlapping = plan.arrangement == Arrangement::Overlapping;
+      EXPECT_GE(plan.scale, overlapping ? kSmallestScale : kSmallestSideBySideScale);
+      if (plan.scale < 1) {
+        const bool reachesAnEdge = plan.main.right() == available.right() || plan.main.bottom() == available.bottom();
+        EXPECT_TRUE(reachesAnEdge) << "a larger playfield would fit";
+      }
+      // Below only where beside, at the same scale, would not fit.
+      if (plan.arrangement == Arrangement::Below) {
+        const QPoint beside(plan.debug.right() + 1 + MainWindow::kGapToDebugWindow, plan.debug.top());
+        EXPECT_FALSE(available.contains(QRect(beside, plan.main.size())));
+      }
+      if (!overlapping) {
+        EXPECT_EQ(plan.debug.topLeft(), QPoint(std::max(10, available.left()), std::max(28, available.top())));
+      }
+    }
+  }
+  // 1:1 beside the debug window on a large screen, exactly as it always
+  // opened; a 1280 x 720 screen keeps the two side by side, smaller.
+  const WindowPlan large = PlanWindows(image, {371, 563}, {8, 40, 8, 8}, {0, 0, 1600, 1000});
+  EXPECT_EQ(large.arrangement, Arrangement::Beside);
+  EXPECT_EQ(large.scale, 1.0);
+  EXPECT_EQ(large.main.topLeft(), QPoint(10 + 371 + MainWindow::kGapToDebugWindow, 28));
+  EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 1280, 720}).arrangement, Arrangement::Beside);
+  EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 768, 1366}).arrangement, Arrangement::Below);
+  EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 800, 600}).arrangement, Arrangement::Overlapping);
+}
+
+// The corner that the plan keeps clear is where a click lands on image
+// pixels below kCornerSize, at any scale.
+TEST(MainWindowPlacement, ToggleCornerIsWhereClicksReachTheCornersPixels) {
+  const QSize image(1026, 770);
+  const QMargins decorations(1, 20, 1, 1);
+  for (double scale : {1.0, 0.8548, 0.5, 0.3}) {
+    PictureBox box;
+    box.SetSingleBorder(true);
+    box.SetBitmapSize(image);
+    box.resize(ShownPlayfield(image, scale));
+    const QRect frame(QPoint(100, 50), box.size() + QSize(2, 21));
+    const QRect corner = ToggleCorner(frame, decorations, image);
+    const QPoint field = frame.topLeft() + QPoint(2, 21);  // inside the frame and the one-pixel border
+    EXPECT_EQ(corner.topLeft(), field);
+    const QPoint inside = box.ToBitmap(corner.bottomRight() - field);
+    const QPoint outside = box.ToBitmap(corner.bottomRight() + QPoint(1, 1) - field);
+    EXPECT_LT(std::max(inside.x(), inside.y()), 16) << scale;
+    EXPECT_GE(std::min(outside.x(), outside.y()), 16) << scale;
   }
 }
 
