@@ -1,7 +1,11 @@
 # The Debian package: `cpack -G DEB` in a build folder makes
 # brindlet_<version>-1_<architecture>.deb from what `cmake --install` puts in
-# place (the program, the desktop entry, the icons, the manual page and the
-# metainfo), installed under /usr.
+# place (the program in /usr/games, the desktop entry, the icons, the manual
+# page, the metainfo, and the copyright and changelog in
+# /usr/share/doc/brindlet), installed under /usr.
+#
+# Included before the subdirectories: data/ makes the copyright and the
+# Debian changelog from the maintainer and release set here.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brindlet)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -27,9 +31,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # program runs with what that finds.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The fonts the windows fall back to (DejaVu Sans Mono for the debug window,
-# Liberation Sans for Arial); without the Qt Wayland plugin the program runs
-# through XWayland only.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
+# Liberation Sans for Arial), and the Qt Wayland plugin: without it the
+# program runs through XWayland only, and not at all on a Wayland desktop
+# without XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-liberation2, qt6-wayland")
 
 include(CPack)
