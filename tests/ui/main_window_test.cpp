@@ -482,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
                     QTest::mouseClick(w, Qt::LeftButton, {}, p);
                   },
                   3, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& named) { return std::string(named.param.name); });
 
 // A double-click through the window runs the game's click and then its
 // double-click: from the attract display on empty space, the first starts a
