@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QStringList>
 #include <cstdio>
 
@@ -97,12 +98,14 @@ int main(int argc, char** argv) {
   }
 
   const brindlet::ui::EnvLookup env = brindlet::ui::ProcessEnvironment();
-  if (!brindlet::ui::HasGraphicalDisplay(env)) {
-    std::fprintf(stderr, "%s\n", brindlet::ui::kNoDisplayMessage);
+  const bool waylandPlugin = brindlet::ui::WaylandPluginInstalled(
+      env, QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString());
+  const brindlet::ui::PlatformChoice platform = brindlet::ui::ChoosePlatform(env, waylandPlugin);
+  if (platform.problem != nullptr) {
+    std::fprintf(stderr, "%s\n", platform.problem);
     return 1;
   }
-  const std::string platform = brindlet::ui::PreferredPlatform(env);
-  if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+  if (!platform.platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform.platform));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Brindlet"));

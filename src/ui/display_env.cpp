@@ -1,6 +1,10 @@
 #include "ui/display_env.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
 #include <string_view>
 
 namespace brindlet::ui {
@@ -47,10 +51,50 @@ bool HasGraphicalDisplay(const EnvLookup& env) {
   return IsSet(env, "DISPLAY") || IsSet(env, "WAYLAND_DISPLAY");
 }
 
-std::string PreferredPlatform(const EnvLookup& env) {
-  if (IsSet(env, "QT_QPA_PLATFORM")) return {};
-  if (IsSet(env, "WAYLAND_DISPLAY") && IsSet(env, "DISPLAY")) return "xcb";
-  return {};
+bool WaylandPluginInstalled(const EnvLookup& env, const std::string& qtPluginDir) {
+  std::vector<std::filesystem::path> folders;
+  if (IsSet(env, "QT_QPA_PLATFORM_PLUGIN_PATH")) folders.emplace_back(*env("QT_QPA_PLATFORM_PLUGIN_PATH"));
+  std::vector<std::string> pluginDirs;
+  if (IsSet(env, "QT_PLUGIN_PATH")) {
+    const std::string list = *env("QT_PLUGIN_PATH");
+    for (std::size_t start = 0; start <= list.size();) {
+      const std::size_t end = std::min(list.find(':', start), list.size());
+      if (end > start) pluginDirs.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  if (!qtPluginDir.empty()) pluginDirs.push_back(qtPluginDir);
+  for (const std::string& dir : pluginDirs) folders.push_back(std::filesystem::path(dir) / "platforms");
+
+  for (const std::filesystem::path& folder : folders) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      const std::string name = it->path().filename().string();
+      if (name.starts_with("libqwayland-") && name.ends_with(".so")) return true;
+    }
+  }
+  return false;
+}
+
+PlatformChoice ChoosePlatform(const EnvLookup& env, bool waylandPlugin) {
+  if (!HasGraphicalDisplay(env)) return {{}, kNoDisplayMessage};
+  if (IsSet(env, "QT_QPA_PLATFORM")) {
+    // Asked for: Qt's to start, unless only Wayland could and can't here.
+    const std::string platforms = *env("QT_QPA_PLATFORM");
+    std::string_view rest = platforms;
+    bool otherThanWayland = false;
+    while (true) {
+      const std::size_t end = rest.find(';');
+      const std::string_view entry = rest.substr(0, end);
+      if (PlatformCanStart(entry, env) && entry.substr(0, 7) != "wayland") otherThanWayland = true;
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
+    if (!otherThanWayland && !waylandPlugin) return {{}, kNoWaylandPluginMessage};
+    return {};
+  }
+  if (IsSet(env, "DISPLAY")) return {"xcb"};
+  return waylandPlugin ? PlatformChoice{"wayland"} : PlatformChoice{{}, kNoWaylandPluginMessage};
 }
 
 }  // namespace brindlet::ui

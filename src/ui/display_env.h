@@ -21,14 +21,30 @@ EnvLookup ProcessEnvironment();
 // variable counts as unset.
 bool HasGraphicalDisplay(const EnvLookup& env);
 
-// The platform to ask Qt for, or an empty string to leave Qt's choice. On a
-// Wayland session that also offers an X display (XWayland), and with no
+// Whether Qt's Wayland platform plugin is installed: a libqwayland-*.so in
+// the folder QT_QPA_PLATFORM_PLUGIN_PATH names, or in the platforms folder of
+// a folder in QT_PLUGIN_PATH or of Qt's own plugin folder `qtPluginDir`.
+bool WaylandPluginInstalled(const EnvLookup& env, const std::string& qtPluginDir);
+
+// How to start Qt: the platform to ask for (empty: leave Qt's choice), or
+// the one line that says why the program cannot start here.
+struct PlatformChoice {
+  std::string platform;
+  const char* problem = nullptr;
+};
+
+// On a Wayland session that also offers an X display (XWayland), and with no
 // platform asked for, X is preferred: only there do windows open where the
-// program places them.
-std::string PreferredPlatform(const EnvLookup& env);
+// program places them. A Wayland display alone needs Qt's Wayland plugin.
+// A platform asked for in QT_QPA_PLATFORM is left to Qt.
+PlatformChoice ChoosePlatform(const EnvLookup& env, bool waylandPlugin);
 
 // The one line printed when there is no display.
 inline constexpr const char* kNoDisplayMessage =
     "brindlet: Brindlet needs a graphical display, but neither DISPLAY nor WAYLAND_DISPLAY is set.";
+// The one line printed on a Wayland display that Qt cannot talk to.
+inline constexpr const char* kNoWaylandPluginMessage =
+    "brindlet: Qt's Wayland platform plugin is not installed and no X display (DISPLAY) is set; "
+    "install the package qt6-wayland.";
 
 }  // namespace brindlet::ui

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
 #include <algorithm>
@@ -21,6 +22,8 @@ QTimer* MakeTimer(QObject* parent, const char* name, int interval) {
   timer->setTimerType(Qt::PreciseTimer);
   return timer;
 }
+
+bool OnWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 // Room for a window frame while the real one is not known yet: borders at
 // the sides and below, a caption above.
@@ -111,7 +114,13 @@ MainWindow::MainWindow(RandomSource& random)
   picOutput_ = new PictureBox(this);
   picOutput_->setObjectName(QStringLiteral("picOutput"));
   picOutput_->SetSingleBorder(true);
-  picOutput_->UseOwnWindow();
+  // On X11 the playfield shows in a native window of its own, whose backing
+  // store the frames are written straight into. A Wayland compositor would
+  // get that window as a subsurface, which Qt exposes only through its
+  // parent and never did here (the playfield stayed blank): there the
+  // playfield paints into the main window's own surface like any widget, and
+  // the frame callbacks of that surface tell whether anyone sees it.
+  if (!OnWayland()) picOutput_->UseOwnWindow();
   // Sized for the background it will show, so that the window's place can
   // be chosen before start-up reads it.
   SizePlayfield(kBackgroundWidth, kBackgroundHeight);

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleHints>
 #include <QTest>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -499,23 +503,30 @@ TEST_F(FrontEnd, ADoubleClickRunsTheGamesClickAndDoubleClick) {
 
 TEST(DisplayEnvironment, DecidesWhetherAndHowToOpenWindows) {
   using Env = std::map<std::string, std::string>;
+  const char* none = nullptr;
+  const char* noDisplay = kNoDisplayMessage;
+  const char* noPlugin = kNoWaylandPluginMessage;
   const struct {
     Env env;
-    bool display;
+    bool plugin;  // Qt's Wayland plugin is installed
     const char* platform;
+    const char* problem;
   } rows[] = {
-      {{}, false, ""},
-      {{{"DISPLAY", ""}}, false, ""},
-      {{{"DISPLAY", ":0"}}, true, ""},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}}, true, ""},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, true, "xcb"},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "wayland"}}, true, ""},
-      {{{"QT_QPA_PLATFORM", "offscreen:configfile=/tmp/x.json"}}, true, ""},
-      {{{"QT_QPA_PLATFORM", "xcb"}}, false, ""},
-      {{{"QT_QPA_PLATFORM", "wayland"}, {"DISPLAY", ":0"}}, false, ""},
-      {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":1"}}, true, ""},
-      {{{"QT_QPA_PLATFORM", "wayland;xcb"}}, false, ""},
-      {{{"QT_QPA_PLATFORM", ""}}, false, ""},
+      {{}, true, "", noDisplay},
+      {{{"DISPLAY", ""}}, true, "", noDisplay},
+      {{{"DISPLAY", ":0"}}, false, "xcb", none},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}}, true, "wayland", none},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}}, false, "", noPlugin},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, true, "xcb", none},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, false, "xcb", none},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "wayland"}}, true, "", none},
+      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"QT_QPA_PLATFORM", "wayland-egl"}}, false, "", noPlugin},
+      {{{"QT_QPA_PLATFORM", "offscreen:configfile=/tmp/x.json"}}, false, "", none},
+      {{{"QT_QPA_PLATFORM", "xcb"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", "wayland"}, {"DISPLAY", ":0"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":1"}}, false, "", none},
+      {{{"QT_QPA_PLATFORM", "wayland;xcb"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", ""}}, true, "", noDisplay},
   };
   for (const auto& r : rows) {
     const EnvLookup lookup = [&r](const char* name) -> std::optional<std::string> {
@@ -523,9 +534,38 @@ TEST(DisplayEnvironment, DecidesWhetherAndHowToOpenWindows) {
       return it == r.env.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
     const std::string row = "row " + std::to_string(&r - rows);
-    EXPECT_EQ(HasGraphicalDisplay(lookup), r.display) << row;
-    EXPECT_EQ(PreferredPlatform(lookup), r.platform) << row;
+    const PlatformChoice choice = ChoosePlatform(lookup, r.plugin);
+    EXPECT_EQ(choice.platform, r.platform) << row;
+    EXPECT_EQ(choice.problem, r.problem) << row;
   }
+}
+
+// The plugin is looked for where Qt looks: the platform folder named
+// outright, the platforms folder under each plugin folder, Qt's own.
+TEST(DisplayEnvironment, FindsTheWaylandPluginWhereQtLooksForIt) {
+  const std::filesystem::path root = std::filesystem::path(QDir::tempPath().toStdString()) /
+                                     ("brindlet-plugins-" + std::to_string(QCoreApplication::applicationPid()));
+  std::filesystem::create_directories(root / "a" / "platforms");
+  std::filesystem::create_directories(root / "b" / "platforms");
+  std::filesystem::create_directories(root / "direct");
+  const auto touch = [](const std::filesystem::path& file) { std::ofstream{file}; };
+  touch(root / "a" / "platforms" / "libqxcb.so");
+  const auto lookup = [&](std::map<std::string, std::string> env) {
+    return EnvLookup([env](const char* name) -> std::optional<std::string> {
+      const auto it = env.find(name);
+      return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
+    });
+  };
+  const std::string a = (root / "a").string();
+  const std::string b = (root / "b").string();
+  EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), a));
+  touch(root / "b" / "platforms" / "libqwayland-generic.so");
+  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), ""));
+  EXPECT_TRUE(WaylandPluginInstalled(lookup({}), b));
+  EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
+  touch(root / "direct" / "libqwayland-egl.so");
+  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace
