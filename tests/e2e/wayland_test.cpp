@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QLibraryInfo>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -325,6 +326,41 @@ TEST_F(WaylandTest, AClickStartsAGameAndClosingTheWindowEndsIt) {
   const std::optional<int> status = program.WaitForEnd(10s);
   ASSERT_TRUE(status) << "closing the window did not end the program";
   EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
+}
+
+// Qt's Wayland plugin hidden, as on a system without qt6-wayland: in a
+// mount namespace of its own, the platforms folder holds only the X11 plugin.
+// Without an X display the program says in one line what to install;
+// beside one it runs on X11.
+TEST_F(WaylandTest, WithoutQtsWaylandPluginItNeedsX11) {
+  if (geteuid() != 0 || FindProgram("unshare").empty()) GTEST_SKIP() << "hiding the plugin needs root and unshare";
+  const std::string platforms = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms";
+  const std::string only_xcb = kWorkDir + "/only-xcb";
+  fs::create_directories(only_xcb);
+  fs::copy_file(platforms + "/libqxcb.so", only_xcb + "/libqxcb.so", fs::copy_options::overwrite_existing);
+  const std::vector<std::string> hidden = {
+      "unshare", "-m", "sh", "-c", "mount --bind \"$0\" \"$1\" && exec \"$2\"", only_xcb, platforms, g_program};
+
+  Weston weston;
+  std::string error;
+  ASSERT_TRUE(weston.Start("headless", {}, &error)) << error;
+  const CommandResult alone = RunCommand(hidden, weston.Client(""), 10s);
+  ASSERT_TRUE(alone.ran);
+  EXPECT_EQ(alone.exit_code, 1) << alone.err;
+  EXPECT_EQ(std::count(alone.err.begin(), alone.err.end(), '\n'), 1) << alone.err;
+  EXPECT_NE(alone.err.find("qt6-wayland"), std::string::npos) << alone.err;
+
+  const std::unique_ptr<XServer> x = XServer::Start(kScreenWidth, kScreenHeight, kWorkDir + "/xvfb.log", &error);
+  ASSERT_TRUE(x) << error;
+  ChildOptions options = weston.Client(log_path_);
+  options.unset_env.erase(std::find(options.unset_env.begin(), options.unset_env.end(), "DISPLAY"));
+  options.set_env.push_back("DISPLAY=" + x->display());
+  ChildProcess program;
+  ASSERT_TRUE(program.Start(hidden, options, &error)) << error;
+  const XDriver driver(x->display());
+  EXPECT_TRUE(PollUntil([&] { return !driver.FindWindows("^Brindlet!$", 0, true).empty(); }, 20s))
+      << "no window on the X display\n" << ProgramLog();
+  EXPECT_TRUE(program.Running()) << ProgramLog();
 }
 
 }  // namespace
