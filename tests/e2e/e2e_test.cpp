@@ -438,6 +438,94 @@ TEST_F(ProgramTest, ClosingTheMainWindowEndsTheProgramAndWritesTheTickLog) {
   EXPECT_LE(median, 40.0);
 }
 
+// A 1280 x 720 screen under openbox, which frames the windows (a caption
+// and borders) and stacks them as a desktop does; the program's own X server
+// and window manager, apart from the other scenarios' bare server.
+class SmallScreenTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    if (FindProgram("openbox").empty()) GTEST_SKIP() << "openbox is not installed (scripts/deps installs it for the tests)";
+    ProgramTest::SetUp();
+    std::string error;
+    server_ = XServer::Start(1280, 720, kWorkDir + "/xvfb-openbox.log", &error, kNiceness);
+    ASSERT_TRUE(server_) << error;
+    driver_ = std::make_unique<XDriver>(server_->display());
+    ChildOptions options;
+    options.set_env = {"DISPLAY=" + server_->display()};
+    options.log_path = kWorkDir + "/openbox.log";
+    options.niceness = kNiceness;
+    ASSERT_TRUE(openbox_.Start({"openbox", "--sm-disable"}, options, &error)) << error;
+    ASSERT_TRUE(PollUntil([&] { return driver_->WindowManagerRunning(); }, 30s)) << "openbox did not start";
+    x_ = driver_.get();
+  }
+  void TearDown() override {
+    ProgramTest::TearDown();
+    x_ = nullptr;
+    driver_.reset();
+    openbox_.Stop();
+    server_.reset();
+  }
+
+  std::unique_ptr<XServer> server_;
+  std::unique_ptr<XDriver> driver_;
+  ChildProcess openbox_;
+};
+
+bool Inside(const Rect& r, int width, int height) {
+  return r.x >= 0 && r.y >= 0 && r.x + r.width <= width && r.y + r.height <= height;
+}
+bool Overlap(const Rect& a, const Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+std::string Describe(const Rect& r) {
+  return std::to_string(r.width) + " x " + std::to_string(r.height) + " at " + std::to_string(r.x) + "," +
+         std::to_string(r.y);
+}
+
+TEST_F(SmallScreenTest, BothWindowsAreUsableFromTheStartAndTheWindowManagerClosesTheProgram) {
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  // Once framed, the two windows stand side by side on the screen, whole;
+  // the program may still move them while the frames come in.
+  Rect main, debug;
+  const bool usable = PollUntil(
+      [&] {
+        const std::optional<Rect> m = x_->Frame(windows_->main_window());
+        const std::optional<Rect> d = x_->Frame(windows_->debug_window());
+        if (!m || !d) return false;
+        const bool settled = m->x == main.x && m->y == main.y && m->width == main.width && m->height == main.height;
+        main = *m;
+        debug = *d;
+        return settled && main.height > windows_->main_info().rect.height && Inside(main, 1280, 720) &&
+               Inside(debug, 1280, 720) && !Overlap(main, debug);
+      },
+      15s, 300ms);
+  ASSERT_TRUE(usable) << "main window " << Describe(main) << ", debug window " << Describe(debug);
+  std::string error;
+  ASSERT_TRUE(windows_->Find(10s, &error)) << error;  // where they stand now
+  const Rect field = windows_->main_info().rect;
+  EXPECT_LT(field.width - 2, ProgramWindows::kPlayfieldWidth) << "shown smaller than 1:1";
+  EXPECT_GE(field.width - 2, ProgramWindows::kPlayfieldWidth / 2) << "shown at no less than half size";
+  EXPECT_NEAR((field.width - 2) * 770.0 / 1026, field.height - 2, 1.0) << "the same shape";
+
+  // In a game (the first click starts one) the corner hides the debug
+  // window and shows it again, at the new scale.
+  ASSERT_TRUE(windows_->ClickAt({400, 300}));
+  std::this_thread::sleep_for(3s);
+  ASSERT_TRUE(windows_->ClickAt(kCorner));
+  EXPECT_TRUE(PollUntil([&] { return !windows_->DebugWindowVisible(); }, 10s)) << "the debug window stayed";
+  std::this_thread::sleep_for(700ms);
+  ASSERT_TRUE(windows_->ClickAt(kCorner));
+  EXPECT_TRUE(PollUntil([&] { return windows_->DebugWindowVisible(); }, 10s)) << "the debug window did not return";
+
+  // Closed through the window manager, as its close button does.
+  const auto asked = Clock::now();
+  ASSERT_TRUE(x_->AskToClose(windows_->main_window(), &error)) << error;
+  Millis took{};
+  const std::optional<int> status = WaitForEnd(10s, asked, &took);
+  ASSERT_TRUE(status) << "closing the main window through openbox did not end the program";
+  EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
+}
+
 }  // namespace
 }  // namespace brindlet::e2e
 

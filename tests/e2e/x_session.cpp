@@ -18,6 +18,7 @@
 
 // Last: Xlib defines macros (None, Status, Bool) that clash with C++ names.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 extern char** environ;
@@ -424,6 +425,64 @@ bool XDriver::SendDeleteWindow(unsigned long id, std::string* error) const {
   event.xclient.data.l[0] = static_cast<long>(delete_window);
   event.xclient.data.l[1] = CurrentTime;
   const Status sent = XSendEvent(display, id, False, NoEventMask, &event);
+  XSync(display, False);
+  if (sent == 0 && error) *error = "XSendEvent failed";
+  return sent != 0;
+}
+
+bool XDriver::WindowManagerRunning() const {
+  auto* display = static_cast<Display*>(Connection(nullptr));
+  if (display == nullptr) return false;
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                        &format, &count, &left, &data) == Success &&
+                     count == 1;
+  if (data != nullptr) XFree(data);
+  return found;
+}
+
+std::optional<Rect> XDriver::Frame(unsigned long id) const {
+  auto* display = static_cast<Display*>(Connection(nullptr));
+  if (display == nullptr) return std::nullopt;
+  XWindowAttributes attributes{};
+  ::Window child = 0;
+  int x = 0, y = 0;
+  if (XGetWindowAttributes(display, id, &attributes) == 0 ||
+      XTranslateCoordinates(display, id, DefaultRootWindow(display), 0, 0, &x, &y, &child) == 0) {
+    return std::nullopt;
+  }
+  long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, id, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL,
+                         &type, &format, &count, &left, &data) == Success &&
+      count == 4) {
+    std::copy_n(reinterpret_cast<const long*>(data), 4, extents);
+  }
+  if (data != nullptr) XFree(data);
+  return Rect{x - static_cast<int>(extents[0]), y - static_cast<int>(extents[2]),
+              attributes.width + static_cast<int>(extents[0] + extents[1]),
+              attributes.height + static_cast<int>(extents[2] + extents[3])};
+}
+
+bool XDriver::AskToClose(unsigned long id, std::string* error) const {
+  auto* display = static_cast<Display*>(Connection(error));
+  if (display == nullptr) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = id;
+  event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = CurrentTime;
+  event.xclient.data.l[1] = 2;  // from a pager or similar tool
+  const Status sent = XSendEvent(display, DefaultRootWindow(display), False,
+                                 SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XSync(display, False);
   if (sent == 0 && error) *error = "XSendEvent failed";
   return sent != 0;

@@ -126,6 +126,14 @@ class XDriver {
   // protocol or the display can't be reached.
   bool SendDeleteWindow(unsigned long id, std::string* error = nullptr) const;
 
+  // With a window manager: whether one runs (it names itself on the root
+  // window), a window's frame on the screen (the window and the frame
+  // extents the manager gives it), and asking the manager to close a window
+  // as its close button does (_NET_CLOSE_WINDOW).
+  bool WindowManagerRunning() const;
+  std::optional<Rect> Frame(unsigned long id) const;
+  bool AskToClose(unsigned long id, std::string* error = nullptr) const;
+
  private:
   // The Xlib connection (a Display*), opened on first use.
   void* Connection(std::string* error) const;
