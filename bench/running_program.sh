@@ -20,7 +20,7 @@
 #                  more, the scenes take turns and each one's median follows
 #                  (of an even count, the lower of the middle two)
 # The floor is measured when bench/brindlet_timers_floor is in the same build
-# folder. Builds nothing. Needs Xvfb and xdotool (scripts/deps installs them).
+# folder. Builds nothing. Needs Xvfb and xdotool (bash scripts/deps bench installs them).
 set -euo pipefail
 
 brindlet=${1:?usage: running_program.sh <brindlet> [<brindlet_shot>] [seconds] [runs]}
@@ -37,7 +37,7 @@ for f in "$brindlet" "$shot"; do
   [ -x "$f" ] || { echo "not an executable: $f" >&2; exit 2; }
 done
 for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (bash scripts/deps)" >&2; exit 2; }
+  command -v "$tool" >/dev/null || { echo "$tool is missing (bash scripts/deps bench)" >&2; exit 2; }
 done
 
 work=$(mktemp -d)
