@@ -33,13 +33,30 @@ void CopyPicture(QImage& to, const QImage& from, QSize size) {
   }
 }
 
-// `bitmap` over `target`: a plain copy at 1:1, otherwise scaled, in sharp
-// blocks at whole ratios of screen pixels to bitmap pixels and smoothly
-// between them.
-void DrawBitmap(QPainter& painter, const QRect& target, const QImage& bitmap, qreal devicePixelRatio) {
-  const double ratio = devicePixelRatio * target.width() / bitmap.width();
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fabs(ratio - std::round(ratio)) > 1e-9);
-  painter.drawImage(target, bitmap);
+// The screen pixels of a window's `logical` rectangle at `ratio` screen
+// pixels per logical pixel, rounded outward.
+PixelRect ToDevice(const QRect& logical, qreal ratio) {
+  return {static_cast<std::int32_t>(std::floor(logical.left() * ratio)),
+          static_cast<std::int32_t>(std::floor(logical.top() * ratio)),
+          static_cast<std::int32_t>(std::ceil((logical.right() + 1) * ratio)),
+          static_cast<std::int32_t>(std::ceil((logical.bottom() + 1) * ratio))};
+}
+
+// The logical pixels that cover screen pixels `device`, rounded outward.
+QRect ToLogical(const PixelRect& device, qreal ratio) {
+  return QRect(QPoint(static_cast<int>(std::floor(device.left / ratio)), static_cast<int>(std::floor(device.top / ratio))),
+               QPoint(static_cast<int>(std::ceil(device.right / ratio)) - 1,
+                      static_cast<int>(std::ceil(device.bottom / ratio)) - 1));
+}
+
+bool Holds32BitPixels(const QImage& image) {
+  switch (image.format()) {
+    // 0xAARRGGBB words, like the bitmap's; an opaque pixel is the same in all three.
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied: return true;
+    default: return false;
+  }
 }
 
 QRegion BandedRegion(std::span<const PixelRect> areas, QPoint offset, QList<QRect>& list) {
@@ -163,6 +180,7 @@ void PictureBox::SetBitmapSize(QSize size) {
   }
   image_ = std::move(next);
   size_ = size;
+  store_pixels_ = QSize();
   // Cut or widened, it is another picture: no frame may go on by tiles.
   NumberNewPicture();
   Place();
@@ -181,13 +199,7 @@ QImage* PictureBox::StoreBitmap() const {
   if (window_ == nullptr || window_->handle() == nullptr) return nullptr;
   auto* image = dynamic_cast<QImage*>(window_->store().paintDevice());
   if (image == nullptr || image->size() != size_ || image->devicePixelRatio() != 1.0) return nullptr;
-  switch (image->format()) {
-    // 0xAARRGGBB words, like the bitmap's; an opaque pixel is the same in all three.
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied: return image;
-    default: return nullptr;
-  }
+  return Holds32BitPixels(*image) ? image : nullptr;
 }
 
 void PictureBox::TakeBitmapOut() {
@@ -225,6 +237,7 @@ bool PictureBox::Place() {
       CopyPicture(*bitmap, image_, size_);
       image_ = QImage();
       in_store_ = true;
+      store_pixels_ = QSize();
     }
     store.endPaint();
   }
@@ -239,21 +252,36 @@ void PictureBox::ShowInWindow(const QRegion& region) {
     return;
   }
   QBackingStore& store = window_->store();
+  QRegion shown = region;
   if (!in_store_) {
-    store.beginPaint(region);
-    {
-      QPainter painter(store.paintDevice());
-      painter.setClipRegion(region);
-      const QRect target(QPoint(0, 0), contentsRect().size());
-      if (image_.isNull()) {
-        painter.fillRect(target, palette().color(QPalette::Window));
-      } else {
-        DrawBitmap(painter, target, image_, window_->devicePixelRatio());
+    // The window's pixels (more than its logical pixels on a HiDPI screen)
+    // are worked out from the bitmap where they show, straight into the
+    // store: a copy at 1:1, repeated pixels at whole ratios, blended between.
+    const QRect whole(QPoint(0, 0), contentsRect().size());
+    const qreal ratio = window_->devicePixelRatio();
+    // The store holds the window's last picture; after a new size or ratio
+    // it holds nothing to keep.
+    const QSize pixels(static_cast<int>(std::lround(whole.width() * ratio)),
+                       static_cast<int>(std::lround(whole.height() * ratio)));
+    if (pixels != store_pixels_) shown = whole;
+    store.beginPaint(shown);
+    auto* target = dynamic_cast<QImage*>(store.paintDevice());
+    if (target != nullptr && Holds32BitPixels(*target) && !image_.isNull()) {
+      scaler_.SetSizes(size_.width(), size_.height(), target->width(), target->height());
+      store_pixels_ = target->size();
+      const auto* from = reinterpret_cast<const std::uint32_t*>(image_.constBits());
+      auto* to = reinterpret_cast<std::uint32_t*>(const_cast<uchar*>(target->constBits()));
+      for (const QRect& part : shown) {
+        scaler_.Scale(from, image_.bytesPerLine() / 4, to, target->bytesPerLine() / 4, ToDevice(part, ratio));
       }
+    } else {
+      QPainter painter(store.paintDevice());
+      for (const QRect& part : shown) painter.fillRect(part, palette().color(QPalette::Window));
+      store_pixels_ = QSize();
     }
     store.endPaint();
   }
-  store.flush(region);
+  store.flush(shown);
 }
 
 ScanLines PictureBox::Lines() {
@@ -324,17 +352,8 @@ QPoint PictureBox::ToBitmap(QPoint client) const {
           static_cast<int>(std::floor(client.y() * static_cast<double>(size_.height()) / area.height()))};
 }
 
-QRect PictureBox::ToWidget(const QRect& bitmap) const {
-  const QRect area = contentsRect();
-  if (area.size() == size_ || size_.isEmpty()) return bitmap.translated(area.topLeft());
-  const double sx = static_cast<double>(area.width()) / size_.width();
-  const double sy = static_cast<double>(area.height()) / size_.height();
-  // Widened by a pixel: smooth scaling reaches into the neighbours.
-  const QRect scaled(QPoint(static_cast<int>(std::floor(bitmap.left() * sx)) - 1,
-                            static_cast<int>(std::floor(bitmap.top() * sy)) - 1),
-                     QPoint(static_cast<int>(std::ceil((bitmap.right() + 1) * sx)) + 1,
-                            static_cast<int>(std::ceil((bitmap.bottom() + 1) * sy)) + 1));
-  return scaled.translated(area.topLeft()).intersected(area);
+bool PictureBox::Scaled() const {
+  return contentsRect().size() != size_ || devicePixelRatioF() != 1.0;
 }
 
 void PictureBox::Changed(std::span<const PixelRect> areas) {
@@ -350,14 +369,26 @@ void PictureBox::Changed(std::span<const PixelRect> areas) {
     return;
   }
   QRegion region;
-  if (area.size() != size_ || image_.isNull()) {
-    // Scaled: each band as a whole, widened to the screen pixels it reaches.
+  if (Scaled() || image_.isNull()) {
+    // Scaled: each area widened to the screen pixels that depend on it, in
+    // the window's logical pixels; one region a band.
+    const qreal ratio = devicePixelRatioF();
+    scaler_.SetSizes(size_.width(), size_.height(), static_cast<std::int32_t>(std::lround(area.width() * ratio)),
+                     static_cast<std::int32_t>(std::lround(area.height() * ratio)));
     for (std::size_t first = 0; first < areas.size();) {
-      std::size_t end = first + 1;
-      while (end < areas.size() && areas[end].top == areas[first].top) ++end;
-      const QRect band(QPoint(areas[first].left, areas[first].top),
-                       QPoint(areas[end - 1].right - 1, areas[first].bottom - 1));
-      region += ToWidget(band);
+      changed_.clear();
+      std::size_t end = first;
+      for (; end < areas.size() && areas[end].top == areas[first].top; ++end) {
+        const QRect reach = ToLogical(scaler_.Reach(areas[end]), ratio).translated(area.topLeft());
+        if (!changed_.isEmpty() && changed_.back().right() + 1 >= reach.left()) {
+          changed_.back().setRight(reach.right());
+        } else {
+          changed_.push_back(reach);
+        }
+      }
+      QRegion band;
+      band.setRects(changed_.constData(), static_cast<int>(changed_.size()));
+      region += band;
       first = end;
     }
   } else {
@@ -384,14 +415,33 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect();
     if (image_.isNull()) {
       painter.fillRect(area, palette().color(QPalette::Window));
-    } else if (area.size() == image_.size() && devicePixelRatioF() == 1.0) {
+    } else if (!Scaled()) {
       // A plain copy of each part asked for.
       for (const QRect& part : event->region()) {
         const QRect shown = part.intersected(area);
         if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), image_, shown.translated(-area.topLeft()));
       }
     } else {
-      DrawBitmap(painter, area, image_, devicePixelRatioF());
+      // Each part's screen pixels are worked out into a picture of the
+      // area's screen pixels, kept from paint to paint, and copied 1:1.
+      const qreal ratio = devicePixelRatioF();
+      const QSize pixels(static_cast<int>(std::lround(area.width() * ratio)),
+                         static_cast<int>(std::lround(area.height() * ratio)));
+      if (scaled_.size() != pixels) scaled_ = QImage(pixels, QImage::Format_RGB32);
+      scaler_.SetSizes(size_.width(), size_.height(), pixels.width(), pixels.height());
+      const auto* from = reinterpret_cast<const std::uint32_t*>(image_.constBits());
+      auto* to = reinterpret_cast<std::uint32_t*>(scaled_.bits());
+      for (const QRect& part : event->region()) {
+        const QRect shown = part.intersected(area).translated(-area.topLeft());
+        if (shown.isEmpty()) continue;
+        PixelRect device = ToDevice(shown, ratio);
+        device.right = std::min(device.right, pixels.width());
+        device.bottom = std::min(device.bottom, pixels.height());
+        scaler_.Scale(from, image_.bytesPerLine() / 4, to, scaled_.bytesPerLine() / 4, device);
+        const QRectF source(device.left, device.top, device.right - device.left, device.bottom - device.top);
+        painter.drawImage(QRectF(source.topLeft() / ratio, source.size() / ratio).translated(area.topLeft()), scaled_,
+                          source);
+      }
     }
   }
   QFrame::paintEvent(event);  // the border

@@ -23,6 +23,7 @@
 #include <QWindow>
 #include <optional>
 
+#include "render/scale.h"
 #include "render/surface.h"
 
 namespace brindlet::ui {
@@ -58,8 +59,9 @@ class PictureBox final : public QFrame, public PictureSurface {
   void SetSingleBorder(bool on);
   // A point of the client area in bitmap pixels.
   QPoint ToBitmap(QPoint client) const;
-  // The part of the widget that shows a rectangle of the bitmap.
-  QRect ToWidget(const QRect& bitmap) const;
+  // True while the bitmap's pixels are not the screen's one for one (a
+  // client area of another size, or a HiDPI screen).
+  bool Scaled() const;
 
   // From now on the picture shows in a native window over the client area,
   // which also takes the box's clicks.
@@ -117,6 +119,9 @@ class PictureBox final : public QFrame, public PictureSurface {
   bool lost_ = false;      // the picture went with a remade store
   QRegion to_flush_;       // what the open change will show
   QList<QRect> changed_;   // kept, so that a frame's areas need no new list
+  PictureScaler scaler_;   // from the bitmap to the window's screen pixels
+  QImage scaled_;          // the window's screen pixels, when painted scaled
+  QSize store_pixels_;     // the own window's store as last written scaled
   bool auto_redraw_ = false;
   bool pressed_ = false;             // a left press on the box awaits its release
   bool after_double_click_ = false;  // the next release ends a double-click

@@ -536,7 +536,7 @@ TEST(DisplayEnvironment, DecidesWhetherAndHowToOpenWindows) {
     const std::string row = "row " + std::to_string(&r - rows);
     const PlatformChoice choice = ChoosePlatform(lookup, r.plugin);
     EXPECT_EQ(choice.platform, r.platform) << row;
-    EXPECT_EQ(choice.problem, r.problem) << row;
+    EXPECT_EQ(std::string(choice.problem ? choice.problem : ""), std::string(r.problem ? r.problem : "")) << row;
   }
 }
 

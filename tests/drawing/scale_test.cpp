@@ -1,0 +1,116 @@
+// Scaling a picture onto more or fewer screen pixels: against a plain
+// reading of what each screen pixel should be, and scaled by parts against
+// scaled whole.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "render/scale.h"
+
+namespace brindlet::testing {
+namespace {
+
+struct Picture {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t& at(std::int32_t x, std::int32_t y) { return pixels[static_cast<std::size_t>(y * width + x)]; }
+};
+
+Picture Noise(std::int32_t width, std::int32_t height, std::mt19937& random) {
+  Picture p{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width * height))};
+  for (std::uint32_t& px : p.pixels) px = 0xff000000u | (random() & 0xffffffu);
+  return p;
+}
+
+Picture Scaled(const PictureScaler& scaler, const Picture& from, PixelRect area, Picture to) {
+  scaler.Scale(from.pixels.data(), from.width, to.pixels.data(), to.width, area);
+  return to;
+}
+
+// Screen sizes for a 37 x 23 picture: 1:1, twice, three times across and
+// twice down, one and a half, and shrunk to fit.
+const std::pair<std::int32_t, std::int32_t> kScreens[] = {{37, 23}, {74, 46}, {111, 46}, {55, 34}, {31, 19}};
+
+TEST(PictureScaler, EachScreenPixelIsWhatItsPlaceInThePictureSays) {
+  std::mt19937 random(7);
+  const Picture from = Noise(37, 23, random);
+  for (const auto& [w, h] : kScreens) {
+    PictureScaler scaler;
+    scaler.SetSizes(from.width, from.height, w, h);
+    Picture screen = Scaled(scaler, from, {0, 0, w, h}, {w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w * h))});
+    const bool whole = w % from.width == 0 && h % from.height == 0;
+    ASSERT_EQ(scaler.Whole(), whole) << w << " x " << h;
+    for (std::int32_t y = 0; y < h; ++y) {
+      for (std::int32_t x = 0; x < w; ++x) {
+        const std::uint32_t got = screen.at(x, y);
+        if (whole) {
+          // A copy of the picture pixel the screen pixel lies in.
+          ASSERT_EQ(got, const_cast<Picture&>(from).at(x * from.width / w, y * from.height / h)) << x << "," << y;
+          continue;
+        }
+        // Enlarged: how much of the screen pixel each picture pixel covers.
+        // Shrunk: the linear blend of the four picture pixels around the
+        // screen pixel's centre. In real numbers, within 2 of 255 a channel.
+        const auto place = [](int at, int pixels, int picture, double* part) {
+          if (pixels > picture) {
+            const double start = static_cast<double>(at) * picture / pixels;
+            const double end = static_cast<double>(at + 1) * picture / pixels;
+            const int first = static_cast<int>(start);
+            *part = std::min(1.0, std::max(0.0, end - (first + 1)) * pixels / picture);
+            return first;
+          }
+          const double centre = std::clamp((at + 0.5) * picture / pixels - 0.5, 0.0, picture - 1.0);
+          *part = centre - static_cast<int>(centre);
+          return static_cast<int>(centre);
+        };
+        double fx = 0, fy = 0;
+        const int x0 = place(x, w, from.width, &fx), y0 = place(y, h, from.height, &fy);
+        const int x1 = std::min(x0 + 1, from.width - 1), y1 = std::min(y0 + 1, from.height - 1);
+        for (int shift : {0, 8, 16}) {
+          const auto c = [&](int px, int py) {
+            return static_cast<double>((const_cast<Picture&>(from).at(px, py) >> shift) & 0xff);
+          };
+          const double want = (c(x0, y0) * (1 - fx) + c(x1, y0) * fx) * (1 - fy) + (c(x0, y1) * (1 - fx) + c(x1, y1) * fx) * fy;
+          ASSERT_NEAR(static_cast<double>((got >> shift) & 0xff), want, 2.0) << w << " x " << h << " at " << x << "," << y;
+        }
+        ASSERT_EQ(got >> 24, 0xffu);
+      }
+    }
+  }
+}
+
+// A frame scaled by its changed parts, whatever the parts and their order,
+// ends up exactly as the whole frame scaled: no seams where parts meet.
+TEST(PictureScaler, ScaledByChangedPartsEqualsScaledWhole) {
+  std::mt19937 random(11);
+  for (const auto& [w, h] : kScreens) {
+    PictureScaler scaler;
+    Picture from = Noise(37, 23, random);
+    scaler.SetSizes(from.width, from.height, w, h);
+    Picture screen{w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w * h), 0x12345678u)};
+    screen = Scaled(scaler, from, {0, 0, w, h}, screen);
+    for (int step = 0; step < 40; ++step) {
+      // Some picture pixels change; only the screen pixels they reach are
+      // scaled again, in two pieces split at a random column.
+      const std::int32_t left = static_cast<std::int32_t>(random() % 37), top = static_cast<std::int32_t>(random() % 23);
+      const PixelRect changed{left, top, left + 1 + static_cast<std::int32_t>(random() % (37 - left)),
+                              top + 1 + static_cast<std::int32_t>(random() % (23 - top))};
+      for (std::int32_t y = changed.top; y < changed.bottom; ++y) {
+        for (std::int32_t x = changed.left; x < changed.right; ++x) from.at(x, y) = 0xff000000u | (random() & 0xffffffu);
+      }
+      const PixelRect reach = scaler.Reach(changed);
+      const std::int32_t split = reach.left + static_cast<std::int32_t>(random() % (reach.right - reach.left + 1));
+      screen = Scaled(scaler, from, {split, reach.top, reach.right, reach.bottom}, screen);
+      screen = Scaled(scaler, from, {reach.left, reach.top, split, reach.bottom}, screen);
+      const Picture whole = Scaled(scaler, from, {0, 0, w, h}, screen);
+      ASSERT_EQ(screen.pixels, whole.pixels) << w << " x " << h << ", step " << step;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brindlet::testing
