@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 
+#include "render/scale.h"
 #include "render/surface.h"
 #include "ui/aux_windows.h"
 #include "ui/display_env.h"
@@ -329,6 +330,73 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
   QTest::mouseClick(field->OwnWindow(), Qt::LeftButton, {}, client);
   EXPECT_EQ(board().gState, GameState::FirstSelected);
   EXPECT_EQ(board().FirstPeg, 57);
+}
+
+// What the playfield's window shows, at every scale and through hiding and
+// showing it, resizing it and moving it to screens of other pixel ratios, is
+// the frame scaled whole: pixel for pixel the frame repeated at whole ratios
+// (as Qt's plain scaling repeats it), and elsewhere exactly what scaling the
+// whole frame at once gives (so no tile edge shows), within a few steps a
+// channel of Qt's smooth scaling on average.
+TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
+  if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens";
+  StopTimers();
+  PictureBox* field = window_->picOutput();
+  const auto screen = [](const char* name) {
+    for (QScreen* s : QGuiApplication::screens()) {
+      if (s->name() == QLatin1String(name)) return s;
+    }
+    return static_cast<QScreen*>(nullptr);
+  };
+  const auto check = [&](const std::string& step) {
+    for (int tick = 0; tick < 4; ++tick) {
+      game().EffectsTick();
+      game().MainTick();
+    }
+    const QImage frame = field->Image();
+    ASSERT_EQ(DifferingRows(frame, {0, 0}, game().FrameImage()), 0) << step;
+    const QImage shown = OnScreen(field);
+    PictureScaler whole;
+    whole.SetSizes(frame.width(), frame.height(), shown.width(), shown.height());
+    QImage want(shown.size(), QImage::Format_RGB32);
+    whole.Scale(reinterpret_cast<const std::uint32_t*>(frame.constBits()), frame.bytesPerLine() / 4,
+                reinterpret_cast<std::uint32_t*>(want.bits()), want.bytesPerLine() / 4,
+                {0, 0, shown.width(), shown.height()});
+    EXPECT_EQ(shown, want) << step << ": " << shown.width() << " x " << shown.height();
+    const QImage qt = frame.scaled(shown.size(), Qt::IgnoreAspectRatio,
+                                   whole.Whole() ? Qt::FastTransformation : Qt::SmoothTransformation);
+    if (whole.Whole()) {
+      EXPECT_EQ(shown, qt) << step;
+      return;
+    }
+    double difference = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+      for (int x = 0; x < shown.width(); ++x) {
+        const QRgb a = shown.pixel(x, y), b = qt.pixel(x, y);
+        difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+      }
+    }
+    EXPECT_LT(difference / (3.0 * shown.width() * shown.height()), 2.0) << step << ": mean step a channel";
+  };
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  check("1:1");
+  window_->hide();
+  game().MainTick();
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  check("hidden and shown again");
+  for (const char* name : {"HiDpiScreen", "FractionalScreen", "SmallScreen", "TestScreen"}) {
+    QScreen* to = screen(name);
+    ASSERT_NE(to, nullptr) << "test_main sets up " << name;
+    window_->frmDebug()->setScreen(to);
+    window_->move(to->geometry().topLeft() + QPoint(40, 40));
+    window_->windowHandle()->setScreen(to);
+    window_->SizePlayfield(1026, 770);  // resized where it must shrink to fit
+    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    ASSERT_EQ(field->devicePixelRatioF(), to->devicePixelRatio()) << name;
+    check(name);
+  }
 }
 
 // Over screens from a small laptop's to a large one's, with panels and with

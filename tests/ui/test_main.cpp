@@ -1,8 +1,9 @@
 // Test main for the widget tests: one QApplication for all tests. Unless the
 // caller chose another platform, they run offscreen (no display needed, also
 // for --gtest_list_tests) at 96 dpi on a 1600 x 1000 screen, wide enough for
-// the debug window and the main window side by side, beside which lies a
-// second screen too small for the playfield.
+// the debug window and the main window side by side, beside which lie a
+// second screen too small for the playfield and two HiDPI screens, one at
+// twice and one at one and a half screen pixels per logical pixel.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,7 +16,11 @@ constexpr char kScreenConfig[] =
   "screens": [ { "name": "TestScreen", "x": 0, "y": 0, "width": 1600, "height": 1000,
                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 },
                { "name": "SmallScreen", "x": 1600, "y": 0, "width": 1024, "height": 600,
-                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] })";
+                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 },
+               { "name": "HiDpiScreen", "x": 2624, "y": 0, "width": 1920, "height": 1080,
+                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 2 },
+               { "name": "FractionalScreen", "x": 4544, "y": 0, "width": 2560, "height": 1440,
+                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.5 } ] })";
 
 // The offscreen platform cannot raise windows and says so on every start-up
 // of the main window; that line is dropped, everything else passes through.
