@@ -24,9 +24,7 @@ void Game::Startup() {
 
 void Game::MainTick() {
   platform_.input.LetEventsRun();
-  const CursorPoint cursor = platform_.input.PlayfieldCursor();
-  board_.MousePosX = Low16(cursor.x);
-  board_.MousePosY = Low16(cursor.y);
+  SampleCursor();
   frame_.RestoreFrom(background_);
   // Links are drawn from the positions before this tick's motion step, pegs
   // from the positions after it.
@@ -39,6 +37,12 @@ void Game::MainTick() {
     if (random_->Next() * 100 > 99) brindlet::RandomizePegs(board_, context());
   }
   ReDraw();
+}
+
+void Game::SampleCursor() {
+  const CursorPoint cursor = platform_.input.PlayfieldCursor();
+  board_.MousePosX = Low16(cursor.x);
+  board_.MousePosY = Low16(cursor.y);
 }
 
 void Game::EffectsTick() {

@@ -29,6 +29,12 @@ class Game {
   void EffectsTick();  // every 20 ms: shake, beam phase, peg re-creation
   void DisplayTick();  // the display timer, never enabled: present again
   void DebugTick();    // every 100 ms: refresh the debug window
+  // Samples the playfield cursor into board.MousePosX/Y (low 16 bits), as
+  // every main tick does first. The front end calls it before Click and
+  // DoubleClick too, so that a click is judged where it happened even when
+  // no tick ran since the pointer got there (a tap, a tablet, a scripted
+  // click); a pointer that rested samples what the last tick sampled.
+  void SampleCursor();
   void Click();        // a click on the playfield
   void DoubleClick();  // the second click of a double-click: one more click
   // The debug window's buttons: Restart!, Move!, Shake! and Quit!.

@@ -146,8 +146,16 @@ MainWindow::MainWindow(RandomSource& random)
   });
   connect(tmrDisplay_, &QTimer::timeout, this, [this] { game_.DisplayTick(); });
 
-  connect(picOutput_, &PictureBox::Click, this, [this] { game_.Click(); });
-  connect(picOutput_, &PictureBox::DblClick, this, [this] { game_.DoubleClick(); });
+  // A click is judged where it happened: the cursor is sampled from the
+  // click's own place first, not left where the last tick found it.
+  connect(picOutput_, &PictureBox::Click, this, [this] {
+    game_.SampleCursor();
+    game_.Click();
+  });
+  connect(picOutput_, &PictureBox::DblClick, this, [this] {
+    game_.SampleCursor();
+    game_.DoubleClick();
+  });
 
   connect(frmDebug_->cmdQuit(), &QPushButton::clicked, this, [this] { game_.Die(); });
   connect(frmDebug_->cmdRestart(), &QPushButton::clicked, this, [this] { game_.InitGame(); });

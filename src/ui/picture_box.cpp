@@ -116,6 +116,7 @@ class PictureBox::Window final : public QWindow {
     event->accept();
   }
   void mouseDoubleClickEvent(QMouseEvent* event) override {
+    box_.pointer_ = Pixel(event->position());
     box_.DoubleClick(event->button());
     event->accept();
   }
@@ -458,12 +459,26 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+  // Painting as a plain widget, the box hears of the pointer only with its
+  // buttons: a click is judged where it was released, and forgotten after.
+  const bool plain = window_ == nullptr;
+  if (plain) {
+    pointer_ = QPoint(static_cast<int>(std::floor(event->position().x())),
+                      static_cast<int>(std::floor(event->position().y()))) - contentsRect().topLeft();
+  }
   Release(event->button());
+  if (plain) pointer_.reset();
   event->accept();
 }
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  const bool plain = window_ == nullptr;
+  if (plain) {
+    pointer_ = QPoint(static_cast<int>(std::floor(event->position().x())),
+                      static_cast<int>(std::floor(event->position().y()))) - contentsRect().topLeft();
+  }
   DoubleClick(event->button());
+  if (plain) pointer_.reset();
   event->accept();
 }
 
