@@ -622,6 +622,30 @@ TEST_F(Clicks, ACornerClickBelowSixteenOnBothAxesTogglesTheDebugWindow) {
   }
 }
 
+// The front end samples the cursor right before a click: a tap acts where it
+// lands although no main tick ran since the pointer got there, and a pointer
+// that rested for a tick is sampled exactly as the tick sampled it.
+TEST_F(Clicks, SamplingTheCursorBeforeAClickJudgesItWhereItLands) {
+  f.random.SetFallback(0.5);  // the drawing's jitter
+  f.platform.cursor = {900, 600};  // empty space, where the last tick saw the pointer
+  f.game.MainTick();
+  f.platform.cursor = {5, 5};  // then a tap in the corner
+  f.game.SampleCursor();
+  f.game.Click();
+  EXPECT_FALSE(Shown(f.platform, Window::Debug)) << "the tap in the corner hid the debug window";
+
+  f.platform.cursor = {300, 300};  // on P1, resting through a tick
+  f.game.MainTick();
+  const std::pair<int, int> ticked{board().MousePosX, board().MousePosY};
+  f.platform.cursor = {300 + 65536, 300 - 65536};  // the same low 16 bits
+  f.game.SampleCursor();
+  EXPECT_EQ(std::make_pair(int{board().MousePosX}, int{board().MousePosY}), ticked);
+  f.game.Click();
+  EXPECT_TRUE(peg(kP1).Selected);
+  EXPECT_EQ(board().gState, S::FirstSelected);
+  EXPECT_FALSE(Shown(f.platform, Window::Debug)) << "a click on a peg leaves the debug window as it was";
+}
+
 TEST_F(Clicks, PegsOfAWithdrawnLinkCanBeLinkedAgainEitherWay) {
   AddBlocker();
   Select(kP1, kP2);
