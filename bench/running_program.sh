@@ -11,19 +11,38 @@
 # Targets: at most 3 % of one core; 99 % of main-tick intervals within
 # 25 +- 2 ms.
 #
-# Usage: bench/running_program.sh <brindlet> [<brindlet_shot>] [seconds] [runs]
+# Usage: bench/running_program.sh [--screen WxH[@SCALE]]... <brindlet> [<brindlet_shot>] [seconds] [runs]
+#   --screen       a screen to measure on: its size in pixels and the Qt scale
+#                  factor (QT_SCALE_FACTOR) to run the program at, for example
+#                  3840x2160@2 for a 4K screen at 200 % or 1280x720 for a
+#                  small one. May be given several times. The first case is
+#                  always 1920x1080 at 1:1 (or 1600x1000 when no --screen is
+#                  given), and each other case is printed beside it: the
+#                  ratio of its median CPU share to the 1:1 median of the
+#                  same run. The floor is measured on the first case only.
 #   brindlet       the program, built with the Qt front end
 #   brindlet_shot  the helper that plays the program from outside; by default
 #                  the one in the same build folder (tests/e2e/brindlet_shot)
 #   seconds        length of each measurement, 20 by default
 #   runs           how many times each scene is measured, 1 by default; with
-#                  more, the scenes take turns and each one's median follows
-#                  (of an even count, the lower of the middle two)
+#                  more, the cases and scenes take turns and each one's median
+#                  follows (of an even count, the lower of the middle two)
 # The floor is measured when bench/brindlet_timers_floor is in the same build
 # folder. Builds nothing. Needs Xvfb and xdotool (bash scripts/deps bench installs them).
 set -euo pipefail
 
-brindlet=${1:?usage: running_program.sh <brindlet> [<brindlet_shot>] [seconds] [runs]}
+cases=()
+while [ $# -gt 0 ] && [ "$1" = --screen ]; do
+  [[ ${2:-} =~ ^[1-9][0-9]*x[1-9][0-9]*(@[0-9]+(\.[0-9]+)?)?$ ]] || { echo "--screen WxH[@SCALE]: ${2:-}" >&2; exit 2; }
+  cases+=("$2")
+  shift 2
+done
+if ((${#cases[@]})); then
+  cases=("1920x1080@1" "${cases[@]}")
+else
+  cases=("1600x1000@1")
+fi
+brindlet=${1:?usage: running_program.sh [--screen WxH[@SCALE]]... <brindlet> [<brindlet_shot>] [seconds] [runs]}
 shot=${2:-$(dirname "$brindlet")/../../tests/e2e/brindlet_shot}
 seconds=${3:-20}
 runs=${4:-1}
@@ -52,18 +71,29 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# An X server on the first free display; it writes the display's number to
-# fd 3 once it takes clients.
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -br -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 300); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$(head -n1 "$work/display")
+# An X server on the first free display with a screen of `size` pixels; it
+# writes the display's number to fd 3 once it takes clients.
+start_x() {
+  local size=$1
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -br -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 300); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+  export DISPLAY=:$(head -n1 "$work/display")
+  rest_x=$((${size%x*} - 10))
+  rest_y=$((${size#*x} - 10))
+}
+stop_x() {
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+}
 export QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY QT_SCALE_FACTOR
 
 clk_tck=$(getconf CLK_TCK)
 t0=0
@@ -99,7 +129,7 @@ sample() {
   t1=$("$shot" now)
   x1=$(cpu_ticks "$xvfb_pid")
   awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$clk_tck" -v ns="$((t1 - t0))" -v scene="$scene" \
-      -v load="$load_before" -v kept="$work/cpu-$scene" 'BEGIN {
+      -v load="$load_before" -v kept="$work/cpu-$case_name-$scene" 'BEGIN {
         s = ns / 1e9
         printf "%-8s CPU %.2f %% of one core over %.1f s (Xvfb %.2f %%); load average before: %s\n",
                scene, 100 * c / hz / s, s, 100 * x / hz / s, load
@@ -110,7 +140,7 @@ sample() {
 # Runs brindlet, sets up the scene, measures, quits.
 measure() {
   local scene=$1 log="$work/ticks-$1.txt"
-  BRINDLET_TICK_LOG=$log "$brindlet" >"$work/brindlet-$scene.log" 2>&1 &
+  QT_SCALE_FACTOR=$case_scale BRINDLET_TICK_LOG=$log "$brindlet" >"$work/brindlet-$scene.log" 2>&1 &
   program_pid=$!
   "$shot" "$program_pid" ready
   if [ "$scene" = game ]; then
@@ -118,7 +148,7 @@ measure() {
     "$shot" "$program_pid" links "$links_wanted"
   fi
   # The pointer rests off the playfield, over the bare screen.
-  xdotool mousemove 1550 950
+  xdotool mousemove "$rest_x" "$rest_y"
   sleep 2
   sample "$scene" "$program_pid"
 
@@ -136,7 +166,7 @@ measure() {
 measure_floor() {
   "$floor" >"$work/floor.log" 2>&1 &
   program_pid=$!
-  xdotool mousemove 1550 950
+  xdotool mousemove "$rest_x" "$rest_y"
   sleep 2
   sample floor "$program_pid"
   kill "$program_pid"
@@ -144,16 +174,38 @@ measure_floor() {
   program_pid=
 }
 
-echo "brindlet: $brindlet, $seconds s per scene, $runs run(s), display $DISPLAY, $(nproc) cores"
+echo "brindlet: $brindlet, $seconds s per scene, $runs run(s), cases: ${cases[*]}, $(nproc) cores"
 [ -x "$floor" ] || { echo "no floor program at $floor: the floor is not measured"; floor=; }
 for ((run = 1; run <= runs; run++)); do
-  measure attract
-  measure game
-  [ -z "$floor" ] || measure_floor
-done
-if [ "$runs" -gt 1 ]; then
-  for scene in attract game ${floor:+floor}; do
-    sort -n "$work/cpu-$scene" | awk -v scene="$scene" '{ c[NR] = $1; x[NR] = $2 }
-      END { printf "%-8s median of %d runs: CPU %.2f %% (Xvfb median %.2f %%)\n", scene, NR, c[int((NR + 1) / 2)], x[int((NR + 1) / 2)] }'
+  for case in "${cases[@]}"; do
+    case_name=$case
+    size=${case%@*}
+    case_scale=1
+    [[ $case == *@* ]] && case_scale=${case#*@}
+    start_x "$size"
+    echo "-- $size at scale $case_scale (display $DISPLAY)"
+    measure attract
+    measure game
+    [ -n "$floor" ] && [ "$case" = "${cases[0]}" ] && measure_floor
+    stop_x
   done
-fi
+done
+
+# The median of one case's scene (of an even count, the lower middle):
+# "cpu xvfb".
+median() {
+  sort -n "$work/cpu-$1-$2" | awk '{ c[NR] = $1; x[NR] = $2 } END { print c[int((NR + 1) / 2)], x[int((NR + 1) / 2)] }'
+}
+echo "medians of $runs run(s):"
+for case in "${cases[@]}"; do
+  for scene in attract game floor; do
+    [ -f "$work/cpu-$case-$scene" ] || continue
+    read -r cpu xvfb < <(median "$case" "$scene")
+    read -r base _ < <(median "${cases[0]}" "$scene" 2>/dev/null || echo "0 0")
+    awk -v c="$cpu" -v x="$xvfb" -v b="$base" -v name="$case" -v scene="$scene" -v first="${cases[0]}" 'BEGIN {
+      printf "%-14s %-8s CPU %.2f %% (Xvfb %.2f %%)", name, scene, c, x
+      if (name != first && b > 0) printf "   %.2f x the %s case", c / b, first
+      printf "\n"
+    }'
+  done
+done

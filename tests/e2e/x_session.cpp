@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -509,29 +510,55 @@ bool ProgramWindows::Find(Millis timeout, std::string* error) {
 }
 
 Rect ProgramWindows::playfield() const {
-  return {main_info_.rect.x + 1, main_info_.rect.y + 1, kPlayfieldWidth, kPlayfieldHeight};
+  // The window is the image at some scale s plus a border of b screen
+  // pixels all round: width 1026 s + 2 b, height 770 s + 2 b.
+  const Rect w = main_info_.rect;
+  const double s = (w.width - w.height) / static_cast<double>(kPlayfieldWidth - kPlayfieldHeight);
+  const int b = std::max(1, static_cast<int>(std::lround((w.width - kPlayfieldWidth * s) / 2)));
+  return {w.x + b, w.y + b, w.width - 2 * b, w.height - 2 * b};
+}
+
+Point ProgramWindows::ToScreen(Point image) const {
+  const Rect field = playfield();
+  return {field.x + std::floor((std::floor(image.x) + 0.5) * field.width / kPlayfieldWidth),
+          field.y + std::floor((std::floor(image.y) + 0.5) * field.height / kPlayfieldHeight)};
 }
 
 bool ProgramWindows::DebugWindowVisible() const { return !x_->FindWindows("^Debug$", pid_, true).empty(); }
 
 bool ProgramWindows::ClickAt(Point p, Millis settle, Clock::time_point* clicked) const {
-  const Rect field = playfield();
-  const Point at = ClickPoint(p);
-  if (!x_->MoveMouse(field.x + static_cast<int>(at.x), field.y + static_cast<int>(at.y))) return false;
+  const Point at = ToScreen(ClickPoint(p));
+  if (!x_->MoveMouse(static_cast<int>(at.x), static_cast<int>(at.y))) return false;
   std::this_thread::sleep_for(settle);
   if (clicked != nullptr) *clicked = Clock::now();
   return x_->Click();
 }
 
 bool ProgramWindows::ClickDebugWindow(int x, int y, Millis settle, Clock::time_point* clicked) const {
-  if (!x_->MoveMouse(debug_info_.rect.x + x, debug_info_.rect.y + y)) return false;
+  // On a HiDPI screen the window's logical pixels are several screen pixels.
+  const double ratio = debug_info_.rect.width / static_cast<double>(kDebugWidth);
+  if (!x_->MoveMouse(debug_info_.rect.x + static_cast<int>(std::lround((x + 0.5) * ratio)),
+                     debug_info_.rect.y + static_cast<int>(std::lround((y + 0.5) * ratio)))) {
+    return false;
+  }
   std::this_thread::sleep_for(settle);
   if (clicked != nullptr) *clicked = Clock::now();
   return x_->Click();
 }
 
 std::optional<Image> ProgramWindows::LookAtPlayfield(std::string* error) const {
-  return x_->Screenshot(playfield(), error);
+  const Rect field = playfield();
+  std::optional<Image> shot = x_->Screenshot(field, error);
+  if (!shot || (field.width == kPlayfieldWidth && field.height == kPlayfieldHeight)) return shot;
+  // Scaled: each image pixel is read at its centre on the screen.
+  Image image(kPlayfieldWidth, kPlayfieldHeight);
+  for (int y = 0; y < kPlayfieldHeight; ++y) {
+    for (int x = 0; x < kPlayfieldWidth; ++x) {
+      const Point at = ToScreen({static_cast<double>(x), static_cast<double>(y)});
+      image.Set(x, y, shot->At(static_cast<int>(at.x) - field.x, static_cast<int>(at.y) - field.y));
+    }
+  }
+  return image;
 }
 
 std::optional<std::vector<SeenPeg>> WaitForRestingPegs(const ProgramWindows& program, const std::vector<Hue>& hues,

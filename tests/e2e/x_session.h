@@ -148,6 +148,7 @@ class ProgramWindows {
  public:
   static constexpr int kPlayfieldWidth = 1026;
   static constexpr int kPlayfieldHeight = 770;
+  static constexpr int kDebugWidth = 371;  // the debug window's client width
 
   ProgramWindows(const XDriver& x, pid_t pid) : x_(&x), pid_(pid) {}
 
@@ -158,8 +159,10 @@ class ProgramWindows {
   unsigned long debug_window() const { return debug_; }
   const WindowInfo& main_info() const { return main_info_; }
   const WindowInfo& debug_info() const { return debug_info_; }
-  // The image area of the playfield on the screen.
+  // The image area of the playfield on the screen, at whatever scale.
   Rect playfield() const;
+  // The screen pixel that shows image pixel `image`.
+  Point ToScreen(Point image) const;
   bool DebugWindowVisible() const;
 
   // Moves the pointer to playfield point p, waits `settle` so that main
