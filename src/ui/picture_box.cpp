@@ -248,7 +248,7 @@ bool PictureBox::Place() {
   return true;
 }
 
-void PictureBox::ShowInWindow(const QRegion& region) {
+void PictureBox::ShowInWindow(const QRegion& region, std::span<const PixelRect> changed) {
   if (window_ == nullptr || window_->handle() == nullptr || !window_->isExposed() || changing_ || region.isEmpty()) {
     return;
   }
@@ -272,8 +272,14 @@ void PictureBox::ShowInWindow(const QRegion& region) {
       store_pixels_ = target->size();
       const auto* from = reinterpret_cast<const std::uint32_t*>(image_.constBits());
       auto* to = reinterpret_cast<std::uint32_t*>(const_cast<uchar*>(target->constBits()));
-      for (const QRect& part : shown) {
-        scaler_.Scale(from, image_.bytesPerLine() / 4, to, target->bytesPerLine() / 4, ToDevice(part, ratio));
+      if (shown == region && !changed.empty()) {
+        for (const PixelRect& part : changed) {
+          scaler_.Scale(from, image_.bytesPerLine() / 4, to, target->bytesPerLine() / 4, part);
+        }
+      } else {
+        for (const QRect& part : shown) {
+          scaler_.Scale(from, image_.bytesPerLine() / 4, to, target->bytesPerLine() / 4, ToDevice(part, ratio));
+        }
       }
     } else {
       QPainter painter(store.paintDevice());
@@ -376,15 +382,21 @@ void PictureBox::Changed(std::span<const PixelRect> areas) {
     const qreal ratio = devicePixelRatioF();
     scaler_.SetSizes(size_.width(), size_.height(), static_cast<std::int32_t>(std::lround(area.width() * ratio)),
                      static_cast<std::int32_t>(std::lround(area.height() * ratio)));
+    // The screen pixels themselves are kept too: the window's store is
+    // written exactly there, not where the logical region rounds out to.
+    reached_.clear();
     for (std::size_t first = 0; first < areas.size();) {
       changed_.clear();
       std::size_t end = first;
       for (; end < areas.size() && areas[end].top == areas[first].top; ++end) {
-        const QRect reach = ToLogical(scaler_.Reach(areas[end]), ratio).translated(area.topLeft());
+        const PixelRect pixels = scaler_.Reach(areas[end]);
+        const QRect reach = ToLogical(pixels, ratio).translated(area.topLeft());
         if (!changed_.isEmpty() && changed_.back().right() + 1 >= reach.left()) {
           changed_.back().setRight(reach.right());
+          reached_.back().right = std::max(reached_.back().right, pixels.right);
         } else {
           changed_.push_back(reach);
+          reached_.push_back(pixels);
         }
       }
       QRegion band;
@@ -398,10 +410,11 @@ void PictureBox::Changed(std::span<const PixelRect> areas) {
     region = BandedRegion(areas, area.topLeft(), changed_);
   }
   if (window_ != nullptr) {
-    ShowInWindow(region.translated(-area.topLeft()));
+    ShowInWindow(region.translated(-area.topLeft()), reached_);
   } else {
     update(region);
   }
+  reached_.clear();
 }
 
 void PictureBox::Refresh() {

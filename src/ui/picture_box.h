@@ -22,6 +22,8 @@
 #include <QRegion>
 #include <QWindow>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "render/scale.h"
 #include "render/surface.h"
@@ -104,8 +106,9 @@ class PictureBox final : public QFrame, public PictureSurface {
   // backing store, or out of it, as the window now can or cannot hold it;
   // true when it moved, and the window was given the whole picture again.
   bool Place();
-  // The own window shows `region` (window pixels) of the picture.
-  void ShowInWindow(const QRegion& region);
+  // The own window shows `region` (window pixels) of the picture; scaled,
+  // `changed` (when given) are the screen pixels within it that changed.
+  void ShowInWindow(const QRegion& region, std::span<const PixelRect> changed = {});
   void Press(Qt::MouseButton button);
   void Release(Qt::MouseButton button);
   void DoubleClick(Qt::MouseButton button);
@@ -122,6 +125,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   PictureScaler scaler_;   // from the bitmap to the window's screen pixels
   QImage scaled_;          // the window's screen pixels, when painted scaled
   QSize store_pixels_;     // the own window's store as last written scaled
+  std::vector<PixelRect> reached_;  // a scaled frame's changed screen pixels
   bool auto_redraw_ = false;
   bool pressed_ = false;             // a left press on the box awaits its release
   bool after_double_click_ = false;  // the next release ends a double-click
