@@ -37,6 +37,10 @@ class Game {
   void SampleCursor();
   void Click();        // a click on the playfield
   void DoubleClick();  // the second click of a double-click: one more click
+  // Shows the debug window if it is hidden, hides it otherwise: what a click
+  // in the playfield's top-left corner does before it goes on as a click.
+  // The front end's key for it calls it alone, for a key is no click.
+  void ToggleDebugWindow();
   // The debug window's buttons: Restart!, Move!, Shake! and Quit!.
   void InitGame();
   void RandomizePegs();
@@ -57,7 +61,6 @@ class Game {
  private:
   Context context() { return {field_, platform_.input, *random_}; }
   void ReDraw();
-  void ToggleDebugWindow();
   void ClearSelection();
   void Confirm();
   void CommitAndCheckLink();
