@@ -169,6 +169,26 @@ DebugWindow::DebugWindow() : QWidget(nullptr, Qt::Tool) {
   rule_ = new ShapeWidget(QColor(192, 192, 192), QColor(192, 192, 192), this);
   rule_->setObjectName(QStringLiteral("Shape1"));
   rule_->setGeometry(16, 48, 337, 9);
+
+  // For screen readers and other assistive tools.
+  setAccessibleName(QStringLiteral("Debug"));
+  setAccessibleDescription(QStringLiteral("The game state, the peg nearest the cursor and the game's buttons"));
+  const struct {
+    QWidget* widget;
+    const char* name;
+    const char* description;
+  } described[] = {
+      {lblgState_, "Game state", "What the game is waiting for"},
+      {txtCurrentPeg_, "Nearest peg", "The details of the peg nearest the cursor, within 30 pixels"},
+      {cmdRNDPegs_, "Move!", "Sends every peg to a new random place"},
+      {cmdShakePegs_, "Shake!", "Shakes the pegs"},
+      {cmdRestart_, "Restart!", "Starts a new game"},
+      {cmdQuit_, "Quit!", "Ends the program"},
+  };
+  for (const auto& d : described) {
+    d.widget->setAccessibleName(QString::fromUtf8(d.name));
+    d.widget->setAccessibleDescription(QString::fromUtf8(d.description));
+  }
 }
 
 void DebugWindow::SetToolWindow(bool tool) {

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "game/keyboard.h"
 #include "game/procedures.h"
 #include "ui/aux_windows.h"
 
@@ -94,6 +96,30 @@ WindowPlan PlanWindows(QSize image, QSize debugFrame, QMargins decorations, cons
   return {Arrangement::Overlapping, scale, main, debug};
 }
 
+QRect FilledPlayfield(QSize image, QSize room) {
+  if (image.isEmpty() || room.isEmpty()) return {QPoint(0, 0), room.expandedTo(QSize(0, 0))};
+  const double scale = std::min(static_cast<double>(room.width()) / image.width(),
+                                static_cast<double>(room.height()) / image.height());
+  // The exact product where the scale was computed from that side, so that
+  // the image fills the side it meets.
+  const auto shown = [scale](int length, int limit) {
+    return std::clamp(static_cast<int>(std::floor(length * scale + 1e-6)), 1, limit);
+  };
+  const QSize size(shown(image.width(), room.width()), shown(image.height(), room.height()));
+  return {QPoint((room.width() - size.width()) / 2, (room.height() - size.height()) / 2), size};
+}
+
+QString KeyHelpText() {
+  return QStringLiteral(
+      "Arrow keys\tmove the cursor to the nearest peg that way\n"
+      "Tab, Shift+Tab\tnext or previous peg\n"
+      "Space, Enter\tclick the peg under the cursor\n"
+      "Escape\tclick empty space (confirm a link, or cancel)\n"
+      "F11\tfull screen on and off\n"
+      "F12\tshow or hide the debug window\n"
+      "F1, ?\tthis list");
+}
+
 bool Usable(const WindowPlan& plan, QMargins decorations, QSize image, const QRect& available) {
   if (!available.contains(plan.main) || !available.contains(plan.debug)) return false;
   if (plan.debug.intersects(ToggleCorner(plan.main, decorations, image))) return false;
@@ -114,13 +140,35 @@ MainWindow::MainWindow(RandomSource& random)
   picOutput_ = new PictureBox(this);
   picOutput_->setObjectName(QStringLiteral("picOutput"));
   picOutput_->SetSingleBorder(true);
+  picOutput_->setAccessibleName(QStringLiteral("Playfield"));
+  picOutput_->setAccessibleDescription(
+      QStringLiteral("The pegs and their links. Click a peg, or move the keyboard cursor to it with the arrow keys "
+                     "or Tab and press Space, to select it; F1 lists the keys."));
+  // Round a playfield that fills a maximised or full-screen window.
+  {
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+  }
   // On X11 the playfield shows in a native window of its own, whose backing
   // store the frames are written straight into. A Wayland compositor would
   // get that window as a subsurface, which Qt exposes only through its
   // parent and never did here (the playfield stayed blank): there the
   // playfield paints into the main window's own surface like any widget, and
   // the frame callbacks of that surface tell whether anyone sees it.
-  if (!OnWayland()) picOutput_->UseOwnWindow();
+  if (!OnWayland()) {
+    picOutput_->UseOwnWindow();
+    // Keys pressed while the window system gives the playfield's window the
+    // focus are the main window's keys all the same.
+    picOutput_->OwnWindow()->installEventFilter(this);
+  } else {
+    // Painting as a plain widget, the box hears of the pointer's moves only so.
+    picOutput_->setMouseTracking(true);
+  }
+  // The mouse in use hides the keyboard cursor.
+  connect(picOutput_, &PictureBox::PointerMoved, this, &MainWindow::HideKeyCursor);
+  frmDebug_->installEventFilter(this);
   // Sized for the background it will show, so that the window's place can
   // be chosen before start-up reads it.
   SizePlayfield(kBackgroundWidth, kBackgroundHeight);
@@ -138,6 +186,7 @@ MainWindow::MainWindow(RandomSource& random)
     if (tick_log_) tick_log_->Mark();
     last_yield_ = std::chrono::steady_clock::now();
     game_.MainTick();
+    UpdateKeyCursor();
   });
   connect(tmrEffects_, &QTimer::timeout, this, [this] { game_.EffectsTick(); });
   connect(tmrDebug_, &QTimer::timeout, this, [this] {
@@ -222,6 +271,10 @@ QMargins MainWindow::Decorations() const {
 }
 
 void MainWindow::ApplyScale() {
+  if (filling_) {
+    LayOutFilled();
+    return;
+  }
   const QSize shown = ShownPlayfield({picOutput_->Width(), picOutput_->Height()}, plan_.scale);
   picOutput_->setGeometry(QRect(QPoint(0, 0), shown));
   setFixedSize(shown);
@@ -229,7 +282,7 @@ void MainWindow::ApplyScale() {
 
 void MainWindow::SettleWindows() {
   const bool framed = frameGeometry() != geometry() && frmDebug_->frameGeometry() != frmDebug_->geometry();
-  if (!framed) {
+  if (!framed || filling_) {
     // Without a window manager (or one that does not say) the estimate stands.
     if (++settle_checks_ >= kSettleChecks) {
       tmrSettle_->stop();
@@ -278,6 +331,10 @@ void MainWindow::LetEventsRun() {
 }
 
 CursorPoint MainWindow::PlayfieldCursor() {
+  // A key's click, and while the keyboard cursor shows, its peg where the
+  // peg is now: that is where the keys point.
+  if (key_click_at_) return *key_click_at_;
+  if (key_shown_ && game_.board().IsPeg(key_peg_)) return KeyCursorPoint();
   // Over the playfield the pointer's last move says where it is; elsewhere
   // the window system is asked, which costs a round trip to it.
   const std::optional<QPoint> over = picOutput_->PointerOverWindow();
@@ -355,6 +412,198 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   if (closing_for_die_) return;
   game_.Die();
+}
+
+// ----- Keys -----
+
+bool MainWindow::event(QEvent* event) {
+  // Ahead of the widget's own handling, which would take Tab to move the focus.
+  if (event->type() == QEvent::KeyPress && HandleKey(static_cast<const QKeyEvent&>(*event))) return true;
+  return QWidget::event(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (watched == picOutput_->OwnWindow()) return HandleKey(key);
+    // In the debug window the other keys work its buttons.
+    if (watched == frmDebug_.get()) {
+      const int code = key.key();
+      if (code == Qt::Key_F1 || code == Qt::Key_F11 || code == Qt::Key_F12) return HandleKey(key);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+bool MainWindow::HandleKey(const QKeyEvent& key) {
+  // With Ctrl, Alt or Meta a key is not the game's; Shift only picks Tab's
+  // direction and types the question mark.
+  const Qt::KeyboardModifiers modifiers = key.modifiers();
+  if (modifiers.testFlag(Qt::ControlModifier) || modifiers.testFlag(Qt::AltModifier) ||
+      modifiers.testFlag(Qt::MetaModifier)) {
+    return false;
+  }
+  // A held key moves the cursor on, but clicks and switches only once.
+  const bool once = !key.isAutoRepeat();
+  const Board& board = game_.board();
+  const auto step = [&](KeyDirection direction) {
+    // A hidden cursor (never shown, or the mouse took over) first shows on
+    // the peg nearest the place last sampled.
+    if (!key_shown_ || !board.IsPeg(key_peg_)) {
+      SetKeyCursor(PegNearestTo(board, board.MousePosX, board.MousePosY));
+    } else {
+      SetKeyCursor(PegInDirection(board, key_peg_, direction));
+    }
+    return true;
+  };
+  switch (key.key()) {
+    case Qt::Key_Left: return step(KeyDirection::Left);
+    case Qt::Key_Right: return step(KeyDirection::Right);
+    case Qt::Key_Up: return step(KeyDirection::Up);
+    case Qt::Key_Down: return step(KeyDirection::Down);
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      SetKeyCursor(
+          StepPeg(board, key_peg_, key.key() == Qt::Key_Backtab || modifiers.testFlag(Qt::ShiftModifier)));
+      return true;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (once) {
+        if (board.IsPeg(key_peg_)) {
+          SetKeyCursor(key_peg_);
+          KeyClick(KeyCursorPoint());
+        } else if (const auto empty = EmptySpace(board, game_.field())) {
+          // On no peg the cursor clicks empty space, as Escape does.
+          KeyClick({empty->x, empty->y});
+        }
+      }
+      return true;
+    case Qt::Key_Escape:
+      // The empty place is worked out from where the pegs are now: the grid
+      // point farthest from every peg, outside the debug window's corner.
+      if (once) {
+        if (const auto empty = EmptySpace(board, game_.field())) KeyClick({empty->x, empty->y});
+      }
+      return true;
+    case Qt::Key_F1:
+      ShowKeyHelp();
+      return true;
+    case Qt::Key_F11:
+      if (once) ToggleFullScreen();
+      return true;
+    case Qt::Key_F12:
+      if (once) {
+        // The keys stay with the window they were pressed in.
+        QWidget* active = QApplication::activeWindow();
+        game_.ToggleDebugWindow();
+        if (active != nullptr && active->isVisible()) active->activateWindow();
+      }
+      return true;
+    default:
+      if (key.text() == QLatin1String("?")) {
+        ShowKeyHelp();
+        return true;
+      }
+      return false;
+  }
+}
+
+void MainWindow::KeyClick(CursorPoint at) {
+  // Kept for the whole click: a tick run inside it samples the same place,
+  // as it would a pointer resting there. Clicks nest, so the outer one's
+  // place comes back after.
+  const std::optional<CursorPoint> outer = key_click_at_;
+  key_click_at_ = at;
+  game_.SampleCursor();
+  game_.Click();
+  key_click_at_ = outer;
+}
+
+CursorPoint MainWindow::KeyCursorPoint() const {
+  const Peg& peg = game_.board().Pegs[key_peg_];
+  return {static_cast<std::int32_t>(std::lround(peg.X)), static_cast<std::int32_t>(std::lround(peg.Y))};
+}
+
+void MainWindow::SetKeyCursor(int peg) {
+  key_peg_ = peg;
+  key_shown_ = true;
+  UpdateKeyCursor();
+}
+
+void MainWindow::UpdateKeyCursor() {
+  if (!key_shown_) return;
+  const Board& board = game_.board();
+  if (!board.IsPeg(key_peg_)) {
+    if (key_cursor_ != nullptr) key_cursor_->hide();
+    return;
+  }
+  if (key_cursor_ == nullptr) key_cursor_ = new KeyCursor(*picOutput_);
+  const Peg& peg = board.Pegs[key_peg_];
+  // A peg's dots are centred a pixel above its position.
+  key_cursor_->ShowAt({peg.X, peg.Y - 1.0});
+}
+
+void MainWindow::HideKeyCursor() {
+  key_shown_ = false;
+  if (key_cursor_ != nullptr) key_cursor_->hide();
+}
+
+void MainWindow::ShowKeyHelp() {
+  if (key_help_ == nullptr) {
+    key_help_ = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Brindlet! keys"), KeyHelpText(),
+                                QMessageBox::Close, this);
+    key_help_->setObjectName(QStringLiteral("keyHelp"));
+    key_help_->setAccessibleName(QStringLiteral("Keys"));
+    key_help_->setAccessibleDescription(QStringLiteral("The keys that play the game"));
+    // The game goes on beside it.
+    key_help_->setModal(false);
+  }
+  key_help_->show();
+  key_help_->raise();
+  key_help_->activateWindow();
+}
+
+// ----- Filling the screen -----
+
+void MainWindow::ToggleFullScreen() {
+  if (isFullScreen()) {
+    showNormal();
+    return;
+  }
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  showFullScreen();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  const bool filling = (windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) != 0;
+  if (filling == filling_) return;
+  filling_ = filling;
+  if (filling) {
+    LayOutFilled();
+    return;
+  }
+  // Back to the planned size, fixed again; the window system puts the
+  // window back where it was.
+  picOutput_->SetSingleBorder(true);
+  ApplyScale();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (filling_) LayOutFilled();
+}
+
+void MainWindow::LayOutFilled() {
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  if (picOutput_->frameStyle() != QFrame::NoFrame) picOutput_->SetSingleBorder(false);
+  const QRect area = FilledPlayfield({picOutput_->Width(), picOutput_->Height()}, size());
+  if (picOutput_->geometry() != area) picOutput_->setGeometry(area);
+  UpdateKeyCursor();
 }
 
 }  // namespace brindlet::ui

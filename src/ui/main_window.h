@@ -5,17 +5,21 @@
 // debug window is the game's debug view.
 #pragma once
 
+#include <QKeyEvent>
 #include <QMargins>
+#include <QMessageBox>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "game/game.h"
 #include "game/platform.h"
 #include "game/random.h"
 #include "ui/debug_window.h"
+#include "ui/key_cursor.h"
 #include "ui/picture_box.h"
 #include "ui/tick_log.h"
 
@@ -65,6 +69,14 @@ WindowPlan PlanWindows(QSize image, QSize debugFrame, QMargins decorations, cons
 // pixels, for a main window whose frame is `mainFrame`.
 QRect ToggleCorner(const QRect& mainFrame, QMargins decorations, QSize image);
 
+// The playfield's rectangle in a maximised or full-screen window whose
+// client area is `room`: the image as large as fits, its proportions kept
+// (to the pixel), centred; the rest of the window is black. No border.
+QRect FilledPlayfield(QSize image, QSize room);
+
+// The keys, one per line: what F1 shows.
+QString KeyHelpText();
+
 // Both frames inside `available`, the corner not under the debug window, and,
 // side by side, the two frames apart.
 bool Usable(const WindowPlan& plan, QMargins decorations, QSize image, const QRect& available);
@@ -105,6 +117,20 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   ControlsWindow* frmControls() const { return frmControls_.get(); }
   ControlsWindow& EnsureControlsWindow();
 
+  // --- Keys ---
+  // The keyboard cursor: the peg it is on (0 for none), whether its ring
+  // shows, and the ring (nullptr until a key first showed it).
+  int KeyCursorPeg() const { return key_peg_; }
+  bool KeyCursorShown() const { return key_shown_; }
+  KeyCursor* keyCursor() const { return key_cursor_; }
+  // The key list F1 opens, nullptr until it was first opened.
+  QMessageBox* keyHelp() const { return key_help_; }
+  // Full screen on and off (F11). While full screen or maximised the
+  // playfield fills the window, centred on black; otherwise the window has
+  // the fixed size and place its plan gave it.
+  void ToggleFullScreen();
+  bool Filling() const { return filling_; }
+
   QTimer* TimerFor(Timer timer) const;
   bool EndRequested() const { return end_requests_ > 0; }
   int EndRequests() const { return end_requests_; }
@@ -138,6 +164,12 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   void closeEvent(QCloseEvent* event) override;
   // The pointer keeps still on the screen while the window moves under it.
   void moveEvent(QMoveEvent* event) override;
+  // The game's keys, from the main window, the playfield's own window and
+  // (F1, F11 and F12 only) the debug window.
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   Platform Roles() { return {*this, *this, *this, *this, *frmDebug_}; }
@@ -153,6 +185,23 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   // windows as placed would not be usable or the playfield can be larger.
   void SettleWindows();
   QWidget* WidgetFor(Window window) const;
+  // A key of the game's: true when it was one and was acted on.
+  bool HandleKey(const QKeyEvent& key);
+  // Where the keyboard cursor's peg is now, in playfield pixels; it must be
+  // a peg in play.
+  CursorPoint KeyCursorPoint() const;
+  // Puts the keyboard cursor on `peg` and shows it.
+  void SetKeyCursor(int peg);
+  // The ring follows its peg; hidden while the mouse is in use.
+  void UpdateKeyCursor();
+  void HideKeyCursor();
+  // A click from a key, judged at `at` exactly as a tap there: the place is
+  // sampled, then the game's click runs (and anything sampled meanwhile
+  // samples the same place).
+  void KeyClick(CursorPoint at);
+  void ShowKeyHelp();
+  // The playfield filling the window, centred on black.
+  void LayOutFilled();
 
   std::unique_ptr<DebugWindow> frmDebug_;
   Game game_;
@@ -172,6 +221,12 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   bool closing_for_die_ = false;
   int end_requests_ = 0;
   std::chrono::steady_clock::time_point last_yield_{};
+  KeyCursor* key_cursor_ = nullptr;
+  int key_peg_ = 0;
+  bool key_shown_ = false;
+  std::optional<CursorPoint> key_click_at_;
+  QMessageBox* key_help_ = nullptr;
+  bool filling_ = false;
 };
 
 }  // namespace brindlet::ui

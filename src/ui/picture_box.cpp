@@ -102,11 +102,16 @@ class PictureBox::Window final : public QWindow {
     return QWindow::event(event);
   }
   void mouseMoveEvent(QMouseEvent* event) override {
-    box_.pointer_ = Pixel(event->position());
+    // Only a move to another pixel is the mouse in use.
+    const QPoint at = Pixel(event->position());
+    const bool moved = box_.pointer_ != at;
+    box_.pointer_ = at;
+    if (moved) emit box_.PointerMoved();
     event->accept();
   }
   void mousePressEvent(QMouseEvent* event) override {
     box_.pointer_ = Pixel(event->position());
+    emit box_.PointerMoved();
     box_.Press(event->button());
     event->accept();
   }
@@ -359,6 +364,12 @@ QPoint PictureBox::ToBitmap(QPoint client) const {
           static_cast<int>(std::floor(client.y() * static_cast<double>(size_.height()) / area.height()))};
 }
 
+QPointF PictureBox::FromBitmap(QPointF bitmap) const {
+  const QSize area = contentsRect().size();
+  if (area == size_ || area.isEmpty() || size_.isEmpty()) return bitmap;
+  return {bitmap.x() * area.width() / size_.width(), bitmap.y() * area.height() / size_.height()};
+}
+
 bool PictureBox::Scaled() const {
   return contentsRect().size() != size_ || devicePixelRatioF() != 1.0;
 }
@@ -467,6 +478,7 @@ void PictureBox::resizeEvent(QResizeEvent* event) {
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
+  emit PointerMoved();
   Press(event->button());
   event->accept();
 }
@@ -493,6 +505,12 @@ void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
   DoubleClick(event->button());
   if (plain) pointer_.reset();
   event->accept();
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+  // Painting as a plain widget with mouse tracking on, the box hears of moves.
+  emit PointerMoved();
+  QFrame::mouseMoveEvent(event);
 }
 
 void PictureBox::Press(Qt::MouseButton button) {

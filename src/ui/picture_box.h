@@ -61,6 +61,11 @@ class PictureBox final : public QFrame, public PictureSurface {
   void SetSingleBorder(bool on);
   // A point of the client area in bitmap pixels.
   QPoint ToBitmap(QPoint client) const;
+  // The other way: where a point of the bitmap (in pixels, fractions
+  // allowed) lies in the client area. For a whole bitmap pixel p this is its
+  // top-left edge, and the client pixel at the ceiling of it is the first
+  // one ToBitmap maps to p (while the picture is not shown smaller).
+  QPointF FromBitmap(QPointF bitmap) const;
   // True while the bitmap's pixels are not the screen's one for one (a
   // client area of another size, or a HiDPI screen).
   bool Scaled() const;
@@ -86,6 +91,9 @@ class PictureBox final : public QFrame, public PictureSurface {
   // The second click of a double-click. The release that follows it is not
   // a click of its own.
   void DblClick();
+  // The pointer moved over the picture, or a button was pressed there: the
+  // mouse is in use.
+  void PointerMoved();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -93,6 +101,7 @@ class PictureBox final : public QFrame, public PictureSurface {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   class Window;
