@@ -22,12 +22,16 @@ constexpr char kScreenConfig[] =
                { "name": "FractionalScreen", "x": 4544, "y": 0, "width": 2560, "height": 1440,
                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.5 } ] })";
 
-// The offscreen platform cannot raise windows and says so on every start-up
-// of the main window; that line is dropped, everything else passes through.
+// The offscreen platform cannot raise windows, shape them or pass on their
+// size limits, and says so on every start-up of the main window, every
+// keyboard cursor and every change to full screen; those lines are dropped,
+// everything else passes through.
 QtMessageHandler defaultHandler = nullptr;
 
 void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (message == QLatin1String("This plugin does not support raise()")) return;
+  for (const char* unsupported : {"raise()", "setting window masks", "propagateSizeHints()"}) {
+    if (message == QLatin1String("This plugin does not support ") + QLatin1String(unsupported)) return;
+  }
   defaultHandler(type, context, message);
 }
 
