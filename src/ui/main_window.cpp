@@ -535,7 +535,7 @@ void MainWindow::UpdateKeyCursor() {
   if (!key_shown_) return;
   const Board& board = game_.board();
   if (!board.IsPeg(key_peg_)) {
-    if (key_cursor_ != nullptr) key_cursor_->hide();
+    if (key_cursor_ != nullptr) key_cursor_->Hide();
     return;
   }
   if (key_cursor_ == nullptr) key_cursor_ = new KeyCursor(*picOutput_);
@@ -546,7 +546,7 @@ void MainWindow::UpdateKeyCursor() {
 
 void MainWindow::HideKeyCursor() {
   key_shown_ = false;
-  if (key_cursor_ != nullptr) key_cursor_->hide();
+  if (key_cursor_ != nullptr) key_cursor_->Hide();
 }
 
 void MainWindow::ShowKeyHelp() {

@@ -401,6 +401,89 @@ TEST_F(ProgramTest, PlaysAGameOfLinksAndQuits) {
   EXPECT_LE(end_took.count(), 1000) << "the program took " << end_took.count() << " ms to end";
 }
 
+// The keyboard cursor's ring on the screen: the centre of its yellow pixels,
+// or nothing when it does not show.
+std::optional<Point> KeyRing(const Image& field) {
+  double sx = 0, sy = 0;
+  int n = 0;
+  for (int y = 0; y < field.height(); ++y) {
+    for (int x = 0; x < field.width(); ++x) {
+      const Rgb c = field.At(x, y);
+      if (c.r >= 200 && c.g >= 170 && c.b <= 80) {
+        sx += x;
+        sy += y;
+        ++n;
+      }
+    }
+  }
+  if (n < 40) return std::nullopt;
+  return Point{sx / n, sy / n};
+}
+
+// A link played with keys alone, the main window given the focus first: Space
+// starts the game, Tab walks the cursor from peg to peg (each found on the
+// screen by its ring), Space selects two pegs of one colour and Escape, a
+// click on empty space, confirms the link.
+TEST_F(ProgramTest, PlaysALinkWithTheKeyboardOnly) {
+  ASSERT_TRUE(x_->MoveMouse(1590, 990));  // off the program's windows, for good
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  Image field;
+  ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
+  const auto key = [&](const char* name) {
+    const CommandResult r = x_->Run({"xdotool", "key", name}, 10s);
+    return r.ran && r.exit_code == 0;
+  };
+  const CommandResult focus =
+      x_->Run({"xdotool", "windowfocus", "--sync", std::to_string(windows_->main_window())}, 10s);
+  ASSERT_TRUE(focus.ran && focus.exit_code == 0) << focus.err;
+  ASSERT_TRUE(key("space"));
+  ASSERT_TRUE(LookUntil("start", 10s, [](const Image& look) { return Count(look).coloured >= 80; }))
+      << "Space did not start the game";
+  const std::optional<std::vector<SeenPeg>> resting =
+      WaitForRestingPegs(*windows_, {Hue::Red, Hue::Blue}, 80, 30s, &field);
+  ASSERT_TRUE(resting) << "the pegs did not come to rest";
+  const std::vector<SeenPeg>& pegs = *resting;
+  const PickRules rules;
+
+  // Tab on to a peg that `fits`; its index among the seen pegs, or -1.
+  const auto tabTo = [&](const std::function<bool(int, const Image&)>& fits) {
+    for (int presses = 0; presses < 60; ++presses) {
+      if (!key("Tab")) return -1;
+      std::this_thread::sleep_for(200ms);
+      const std::optional<Image> look = Look("tab");
+      const std::optional<Point> ring = look ? KeyRing(*look) : std::nullopt;
+      if (!ring) continue;
+      // The ring is centred a pixel above the peg's place.
+      for (int i = 0; i < static_cast<int>(pegs.size()); ++i) {
+        if (Distance(pegs[i].position, {ring->x, ring->y + 1}) <= 3.0 && Clickable(pegs, i, rules) &&
+            fits(i, *look)) {
+          return i;
+        }
+      }
+    }
+    return -1;
+  };
+  const int a = tabTo([](int, const Image&) { return true; });
+  ASSERT_GE(a, 0) << "the ring was not seen round a clickable peg";
+  const Point pa = pegs[a].position;
+  ASSERT_TRUE(key("space"));
+  ASSERT_TRUE(LookUntil("first-peg", 6s, [&](const Image& look) { return ShowsSelectionRings(look, pa); }));
+  const int b = tabTo([&](int i, const Image& look) {
+    return i != a && pegs[i].hue == pegs[a].hue && Distance(pa, pegs[i].position) >= 100 &&
+           LitShare(look, pa, pegs[i].position) < 0.15;
+  });
+  ASSERT_GE(b, 0) << "no second peg of the first one's colour with a clear line to it";
+  const Point pb = pegs[b].position;
+  ASSERT_TRUE(key("space"));
+  ASSERT_TRUE(LookUntil("second-peg", 6s, [&](const Image& look) { return ShowsSelectionRings(look, pb); }));
+  ASSERT_TRUE(key("Escape"));
+  double lit = 0;
+  EXPECT_TRUE(LookUntil("link", 10s, [&](const Image& look) {
+    lit = LitShare(look, pa, pb);
+    return lit >= 0.6;
+  })) << "no beam from " << pa.x << "," << pa.y << " to " << pb.x << "," << pb.y << " (lit " << lit << ")";
+}
+
 TEST_F(ProgramTest, ClosingTheMainWindowEndsTheProgramAndWritesTheTickLog) {
   const std::string tick_log = kWorkDir + "/ticks.txt";
   std::error_code ignored;

@@ -162,11 +162,11 @@ TEST_F(Keys, TheCursorRingFollowsItsPegAndGivesWayToTheMouse) {
   QTest::keyClick(window_.get(), Qt::Key_Tab);
   ASSERT_NE(window_->keyCursor(), nullptr);
   EXPECT_EQ(window_->KeyCursorPeg(), 2);
-  EXPECT_TRUE(window_->keyCursor()->isVisible());
+  EXPECT_TRUE(window_->keyCursor()->Visible());
   EXPECT_EQ(window_->keyCursor()->Centre(), QPoint(400, 199));
-  EXPECT_NE(window_->keyCursor()->internalWinId(), 0u) << "a native window, above the playfield's";
+  EXPECT_TRUE(window_->keyCursor()->InOwnWindow()) << "a window above the playfield's";
   EXPECT_EQ(window_->picOutput()->Image(), before);
-  const QImage ring = window_->keyCursor()->grab().toImage();
+  const QImage ring = window_->keyCursor()->Picture();
   const int r = window_->keyCursor()->Radius();
   const QColor onRing = ring.pixelColor(ring.width() / 2 + r, ring.height() / 2);
   EXPECT_TRUE(onRing.red() >= 240 && onRing.green() >= 200 && onRing.blue() <= 40) << onRing.name().toStdString();
@@ -177,9 +177,9 @@ TEST_F(Keys, TheCursorRingFollowsItsPegAndGivesWayToTheMouse) {
       << "moved with the main tick";
   StopTimers();
   QTest::mouseMove(window_->picOutput()->OwnWindow(), QPoint(700, 500));
-  EXPECT_FALSE(window_->keyCursor()->isVisible());
+  EXPECT_FALSE(window_->keyCursor()->Visible());
   QTest::keyClick(window_.get(), Qt::Key_Left);
-  EXPECT_TRUE(window_->keyCursor()->isVisible());
+  EXPECT_TRUE(window_->keyCursor()->Visible());
 }
 
 // F12 shows and hides the debug window without a click (the board stays as
