@@ -571,6 +571,7 @@ void MainWindow::ToggleFullScreen() {
     showNormal();
     return;
   }
+  if (!filling_) client_before_full_screen_ = geometry();
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   showFullScreen();
@@ -586,10 +587,13 @@ void MainWindow::changeEvent(QEvent* event) {
     LayOutFilled();
     return;
   }
-  // Back to the planned size, fixed again; the window system puts the
-  // window back where it was.
+  // Back to the planned size, fixed again, where it was before F11 (a
+  // window manager told of the new size while the window still filled the
+  // screen would otherwise leave it in the screen's corner).
   picOutput_->SetSingleBorder(true);
   ApplyScale();
+  if (client_before_full_screen_) setGeometry(QRect(client_before_full_screen_->topLeft(), size()));
+  client_before_full_screen_.reset();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -227,6 +227,8 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   std::optional<CursorPoint> key_click_at_;
   QMessageBox* key_help_ = nullptr;
   bool filling_ = false;
+  // The client area's place before F11 filled the screen.
+  std::optional<QRect> client_before_full_screen_;
 };
 
 }  // namespace brindlet::ui
