@@ -521,6 +521,19 @@ TEST_F(ProgramTest, ClosingTheMainWindowEndsTheProgramAndWritesTheTickLog) {
   EXPECT_LE(median, 40.0);
 }
 
+// The main window is the program: destroyed by another client, it ends the
+// program as Quit! does, with status 0.
+TEST_F(ProgramTest, AMainWindowDestroyedFromOutsideEndsTheProgram) {
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  Image field;
+  ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
+  std::string error;
+  ASSERT_TRUE(x_->DestroyWindow(windows_->main_window(), &error)) << error;
+  const std::optional<int> status = program_->WaitForEnd(10s);
+  ASSERT_TRUE(status) << "the program ran on without its main window";
+  EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
+}
+
 // A 1280 x 720 screen under openbox, which frames the windows (a caption
 // and borders) and stacks them as a desktop does; the program's own X server
 // and window manager, apart from the other scenarios' bare server.

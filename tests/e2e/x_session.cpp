@@ -431,6 +431,14 @@ bool XDriver::SendDeleteWindow(unsigned long id, std::string* error) const {
   return sent != 0;
 }
 
+bool XDriver::DestroyWindow(unsigned long id, std::string* error) const {
+  auto* display = static_cast<Display*>(Connection(error));
+  if (display == nullptr) return false;
+  XDestroyWindow(display, id);
+  XSync(display, False);
+  return true;
+}
+
 bool XDriver::WindowManagerRunning() const {
   auto* display = static_cast<Display*>(Connection(nullptr));
   if (display == nullptr) return false;

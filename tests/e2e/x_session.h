@@ -125,6 +125,8 @@ class XDriver {
   // client message. False when the window does not take part in that
   // protocol or the display can't be reached.
   bool SendDeleteWindow(unsigned long id, std::string* error = nullptr) const;
+  // Destroys another client's window, as any client may.
+  bool DestroyWindow(unsigned long id, std::string* error = nullptr) const;
 
   // With a window manager: whether one runs (it names itself on the root
   // window), a window's frame on the screen (the window and the frame
