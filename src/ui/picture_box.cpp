@@ -59,6 +59,10 @@ bool Holds32BitPixels(const QImage& image) {
   }
 }
 
+// The pixel under a pointer position, as the window system counts whole
+// pixels.
+QPoint PixelAt(QPointF at) { return {static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))}; }
+
 QRegion BandedRegion(std::span<const PixelRect> areas, QPoint offset, QList<QRect>& list) {
   list.clear();
   for (const PixelRect& a : areas) {
@@ -94,7 +98,7 @@ class PictureBox::Window final : public QWindow {
   bool event(QEvent* event) override {
     if (event->type() == QEvent::Enter) {
       // Only an enter onto the window tells where the pointer is.
-      const QPoint at = Pixel(static_cast<QEnterEvent*>(event)->position());
+      const QPoint at = PixelAt(static_cast<QEnterEvent*>(event)->position());
       if (QRect(QPoint(0, 0), size()).contains(at)) box_.pointer_ = at;
     } else if (event->type() == QEvent::Leave) {
       box_.pointer_.reset();
@@ -103,36 +107,30 @@ class PictureBox::Window final : public QWindow {
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     // Only a move to another pixel is the mouse in use.
-    const QPoint at = Pixel(event->position());
+    const QPoint at = PixelAt(event->position());
     const bool moved = box_.pointer_ != at;
     box_.pointer_ = at;
     if (moved) emit box_.PointerMoved();
     event->accept();
   }
   void mousePressEvent(QMouseEvent* event) override {
-    box_.pointer_ = Pixel(event->position());
+    box_.pointer_ = PixelAt(event->position());
     emit box_.PointerMoved();
     box_.Press(event->button());
     event->accept();
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
-    box_.pointer_ = Pixel(event->position());
+    box_.pointer_ = PixelAt(event->position());
     box_.Release(event->button());
     event->accept();
   }
   void mouseDoubleClickEvent(QMouseEvent* event) override {
-    box_.pointer_ = Pixel(event->position());
+    box_.pointer_ = PixelAt(event->position());
     box_.DoubleClick(event->button());
     event->accept();
   }
 
  private:
-  // The pixel under a pointer position, as the window system counts whole
-  // pixels.
-  static QPoint Pixel(QPointF at) {
-    return {static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))};
-  }
-
   PictureBox& box_;
   std::unique_ptr<QBackingStore> store_;
 };
@@ -483,28 +481,22 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
   event->accept();
 }
 
-void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-  // Painting as a plain widget, the box hears of the pointer only with its
-  // buttons: a click is judged where it was released, and forgotten after.
+// Painting as a plain widget, the box hears of the pointer only with its
+// buttons: a click is judged where it was released, and forgotten after.
+void PictureBox::AtPlainPointer(QMouseEvent* event, const std::function<void()>& act) {
   const bool plain = window_ == nullptr;
-  if (plain) {
-    pointer_ = QPoint(static_cast<int>(std::floor(event->position().x())),
-                      static_cast<int>(std::floor(event->position().y()))) - contentsRect().topLeft();
-  }
-  Release(event->button());
+  if (plain) pointer_ = PixelAt(event->position()) - contentsRect().topLeft();
+  act();
   if (plain) pointer_.reset();
   event->accept();
 }
 
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+  AtPlainPointer(event, [&] { Release(event->button()); });
+}
+
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  const bool plain = window_ == nullptr;
-  if (plain) {
-    pointer_ = QPoint(static_cast<int>(std::floor(event->position().x())),
-                      static_cast<int>(std::floor(event->position().y()))) - contentsRect().topLeft();
-  }
-  DoubleClick(event->button());
-  if (plain) pointer_.reset();
-  event->accept();
+  AtPlainPointer(event, [&] { DoubleClick(event->button()); });
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {

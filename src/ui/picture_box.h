@@ -21,6 +21,7 @@
 #include <QRect>
 #include <QRegion>
 #include <QWindow>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -118,6 +119,9 @@ class PictureBox final : public QFrame, public PictureSurface {
   // The own window shows `region` (window pixels) of the picture; scaled,
   // `changed` (when given) are the screen pixels within it that changed.
   void ShowInWindow(const QRegion& region, std::span<const PixelRect> changed = {});
+  // Runs `act` (a release or double-click) with the event's place as the
+  // pointer's, when the box paints as a plain widget.
+  void AtPlainPointer(QMouseEvent* event, const std::function<void()>& act);
   void Press(Qt::MouseButton button);
   void Release(Qt::MouseButton button);
   void DoubleClick(Qt::MouseButton button);

@@ -231,12 +231,16 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(shown) << "the attract display did not show: " << Describe(counts);
   }
 
-  // Waits for the program to end; its wait status, and how long after
-  // `since` it ended.
-  std::optional<int> WaitForEnd(Millis timeout, Clock::time_point since, Millis* took) {
-    const std::optional<int> status = program_->WaitForEnd(timeout);
-    *took = std::chrono::duration_cast<Millis>(Clock::now() - since);
-    return status;
+  // Expects the program to end with status 0 after `what` (asked at
+  // `since`): within a second when `promptly`, else within ten.
+  void ExpectEndsWell(const std::string& what, Clock::time_point since, bool promptly = true) {
+    const std::optional<int> status = program_->WaitForEnd(10s);
+    const auto took = std::chrono::duration_cast<Millis>(Clock::now() - since).count();
+    ASSERT_TRUE(status) << what << " did not end the program";
+    EXPECT_EQ(DescribeStatus(*status), "exit status 0") << what << "; " << ProgramLog();
+    if (promptly) {
+      EXPECT_LE(took, 1000) << what << ": the program took " << took << " ms to end";
+    }
   }
 
   const XDriver* x_ = nullptr;
@@ -394,11 +398,7 @@ TEST_F(ProgramTest, PlaysAGameOfLinksAndQuits) {
   const Point quit = ProgramWindows::QuitButton();
   Clock::time_point clicked_quit;
   ASSERT_TRUE(windows_->ClickDebugWindow(static_cast<int>(quit.x), static_cast<int>(quit.y), 300ms, &clicked_quit));
-  Millis end_took{};
-  const std::optional<int> status = WaitForEnd(10s, clicked_quit, &end_took);
-  ASSERT_TRUE(status) << "\"Quit!\" did not end the program";
-  EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
-  EXPECT_LE(end_took.count(), 1000) << "the program took " << end_took.count() << " ms to end";
+  ExpectEndsWell("\"Quit!\"", clicked_quit);
 }
 
 // The keyboard cursor's ring on the screen: the centre of its yellow pixels,
@@ -497,11 +497,7 @@ TEST_F(ProgramTest, ClosingTheMainWindowEndsTheProgramAndWritesTheTickLog) {
   std::string error;
   const auto sent = Clock::now();
   ASSERT_TRUE(x_->SendDeleteWindow(windows_->main_window(), &error)) << error;
-  Millis took{};
-  const std::optional<int> status = WaitForEnd(10s, sent, &took);
-  ASSERT_TRUE(status) << "closing the main window did not end the program";
-  EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
-  EXPECT_LE(took.count(), 1000) << "the program took " << took.count() << " ms to end";
+  ASSERT_NO_FATAL_FAILURE(ExpectEndsWell("closing the main window", sent));
 
   // The log holds the start of every main tick: steady-clock nanoseconds,
   // rising, about 25 ms apart.
@@ -528,10 +524,9 @@ TEST_F(ProgramTest, AMainWindowDestroyedFromOutsideEndsTheProgram) {
   Image field;
   ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
   std::string error;
+  const auto destroyed = Clock::now();
   ASSERT_TRUE(x_->DestroyWindow(windows_->main_window(), &error)) << error;
-  const std::optional<int> status = program_->WaitForEnd(10s);
-  ASSERT_TRUE(status) << "the program ran on without its main window";
-  EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
+  ExpectEndsWell("destroying the main window", destroyed, false);
 }
 
 // A 1280 x 720 screen under openbox, which frames the windows (a caption
@@ -616,10 +611,7 @@ TEST_F(SmallScreenTest, BothWindowsAreUsableFromTheStartAndTheWindowManagerClose
   // Closed through the window manager, as its close button does.
   const auto asked = Clock::now();
   ASSERT_TRUE(x_->AskToClose(windows_->main_window(), &error)) << error;
-  Millis took{};
-  const std::optional<int> status = WaitForEnd(10s, asked, &took);
-  ASSERT_TRUE(status) << "closing the main window through openbox did not end the program";
-  EXPECT_EQ(DescribeStatus(*status), "exit status 0") << ProgramLog();
+  ExpectEndsWell("closing the main window through openbox", asked, false);
 }
 
 }  // namespace

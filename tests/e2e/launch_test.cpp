@@ -44,20 +44,11 @@ TEST(CheckEnvironment, RejectsScalesOutsideATenthTo16AndLanesOtherThanPowersOfTw
   }
 }
 
+// The causes with a line of their own (no X server, a malformed DISPLAY, no
+// such plugin, a dead Wayland display) are checked with the real program by
+// tests/install/failing_starts.sh; here, the line for any other cause.
 TEST(StartupGuard, NamesTheCauseFromWhatQtSaid) {
   const PlatformFacts x{"xcb", ":99", ""};
-  EXPECT_NE(StartupGuard::Diagnose(x, "qt.qpa.xcb: could not connect to display :99\n").find("X display ':99'"),
-            std::string::npos);
-  EXPECT_NE(StartupGuard::Diagnose({"xcb", "garbage", ""}, "qt.qpa.xcb: could not connect to display garbage\n")
-                .find("not an X display name"),
-            std::string::npos);
-  EXPECT_NE(StartupGuard::Diagnose({"wayland", "", "wl-9"}, "Failed to create wl_display (No such file)\n")
-                .find("Wayland display 'wl-9'"),
-            std::string::npos);
-  EXPECT_NE(StartupGuard::Diagnose({"bogus", "", ""},
-                                   "qt.qpa.plugin: Could not find the Qt platform plugin \"bogus\" in \"\"\n")
-                .find("no platform plugin 'bogus'"),
-            std::string::npos);
   const std::string other = StartupGuard::Diagnose(
       {"eglfs", "", ""}, "no screens\nqt.qpa.plugin: Could not load the Qt platform plugin \"eglfs\" in \"\"\n");
   EXPECT_NE(other.find("'eglfs' could not start ('no screens')"), std::string::npos) << other;

@@ -117,12 +117,11 @@ std::string Describe(const Seen& s) {
 }
 // Where the orange ring glows, with room for its glow.
 Rect RingArea(const Rect& field) { return {field.x + field.width / 2 - 60, field.y + field.height / 2 - 60, 120, 120}; }
-// The weston places windows at random, so the debug window, stacked above
-// the playfield, may hide the ring; it can't hide most of the pegs.
-bool RingHidden(const Seen& s) { return s.field && s.debug && Overlap(*s.debug, RingArea(*s.field)); }
-bool IsAttractDisplay(const Seen& s) {
-  return s.field && s.grey >= 40 && s.coloured <= 2 && (s.ring >= 100 || RingHidden(s));
-}
+// The attract display's grey pegs. weston places windows at random, so the
+// debug window, stacked above the playfield, may hide the ring at its centre
+// (but never most of the pegs): the ring is looked for once that window is
+// moved off it.
+bool IsAttractDisplay(const Seen& s) { return s.field && s.grey >= 40 && s.coloured <= 2; }
 
 Image FromQImage(const QImage& picture) {
   const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
