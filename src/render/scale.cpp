@@ -95,12 +95,57 @@ bool HasSsse3() {
 }
 #endif
 
+// A line enlarged by one and a half across: every two picture pixels p, q
+// become the screen pixels p, (p + q) / 2, q. Those are the weights 0, 128
+// and 0 the general blend gives there, and a blend by 128 is the rounded-up
+// mean of each channel, so this is the general blend's result, done with
+// shuffles and one byte average per four screen pixels.
+void ThreeHalvesAcross(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) {
+  const auto one = [&](std::int32_t x) {
+    const std::uint32_t p = in[x / 3 * 2];
+    const std::uint32_t q = in[x / 3 * 2 + 1];
+    const std::uint32_t mean = (p | q) - (((p ^ q) >> 1) & 0x7f7f7f7fu);
+    out[x] = 0xff000000u | (x % 3 == 0 ? p : x % 3 == 1 ? mean : q);
+  };
+  std::int32_t x = left;
+  for (; x < right && x % 3 != 0; ++x) one(x);
+#if defined(__SSE2__)
+  const __m128 opaque = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(0xff000000u)));
+  for (; x + 12 <= right; x += 12) {
+    // Eight picture pixels p0..p7 make twelve screen pixels.
+    const __m128 low = _mm_loadu_ps(reinterpret_cast<const float*>(in + x / 3 * 2));
+    const __m128 high = _mm_loadu_ps(reinterpret_cast<const float*>(in + x / 3 * 2 + 4));
+    const __m128i even = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128 mean = _mm_castsi128_ps(_mm_avg_epu8(even, odd));  // m01 m23 m45 m67
+    // p0 m01 p1 p2 | m23 p3 p4 m45 | p5 p6 m67 p7
+    const __m128 first = _mm_shuffle_ps(_mm_unpacklo_ps(low, mean), low, _MM_SHUFFLE(2, 1, 1, 0));
+    const __m128 second = _mm_shuffle_ps(_mm_shuffle_ps(mean, low, _MM_SHUFFLE(3, 3, 1, 1)),
+                                         _mm_shuffle_ps(high, mean, _MM_SHUFFLE(2, 2, 0, 0)), _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 third = _mm_shuffle_ps(high, _mm_shuffle_ps(mean, high, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(2, 0, 2, 1));
+    _mm_storeu_ps(reinterpret_cast<float*>(out + x), _mm_or_ps(first, opaque));
+    _mm_storeu_ps(reinterpret_cast<float*>(out + x + 4), _mm_or_ps(second, opaque));
+    _mm_storeu_ps(reinterpret_cast<float*>(out + x + 8), _mm_or_ps(third, opaque));
+  }
+#endif
+  for (; x < right; ++x) one(x);
+}
+
 // out[x] = a[x] blended toward b[x] by w.
 void BlendDown(const std::uint32_t* a, const std::uint32_t* b, std::uint32_t w, std::uint32_t* out,
                std::int32_t left, std::int32_t right) {
   std::int32_t x = left;
 #if defined(__SSE2__)
   const __m128i weight = _mm_set1_epi16(static_cast<short>(w));
+  if (w == 128) {
+    // Halfway: the rounded-up mean of each channel, as the blend gives it.
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    for (; x + 4 <= right; x += 4) {
+      const __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+      const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_or_si128(_mm_avg_epu8(pa, pb), opaque));
+    }
+  }
   for (; x + 4 <= right; x += 4) {
     const __m128i pa = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
     const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
@@ -159,6 +204,7 @@ void PictureScaler::SetSizes(std::int32_t fromWidth, std::int32_t fromHeight, st
   from_w_ = fromWidth;
   from_h_ = fromHeight;
   whole_ = fromWidth > 0 && fromHeight > 0 && toWidth % fromWidth == 0 && toHeight % fromHeight == 0;
+  three_halves_ = !whole_ && 2 * static_cast<std::int64_t>(toWidth) == 3 * static_cast<std::int64_t>(fromWidth);
   MakeTaps(cols_, fromWidth, toWidth, whole_);
   MakeTaps(rows_, fromHeight, toHeight, whole_);
   // The columns' taps apart, each weight in four lanes (one a channel), for
@@ -274,6 +320,10 @@ const std::uint32_t* PictureScaler::Across(const std::uint32_t* from, std::ptrdi
   std::int32_t end = area.right;
   while (end > area.left && col_at_[static_cast<std::size_t>(end - 1)] + 1 >= from_w_) --end;
   const std::uint32_t* in = from + line * fromPitch;
+  if (three_halves_) {
+    ThreeHalvesAcross(in, out, area.left, area.right);
+    return out;
+  }
 #if defined(__SSE2__)
   if (HasSsse3()) {
     BlendAcrossShuffled(in, col_at_.data(), col_weights_.data(), col_shuffles_.data(), out, area.left, end);

@@ -60,6 +60,8 @@ class PictureScaler {
   std::int32_t from_w_ = 0;
   std::int32_t from_h_ = 0;
   bool whole_ = true;
+  // Enlarged across by exactly one and a half (a 150 % screen).
+  bool three_halves_ = false;
   std::vector<Tap> cols_;
   std::vector<Tap> rows_;
   std::vector<std::int32_t> col_at_;

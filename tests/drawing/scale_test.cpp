@@ -31,13 +31,13 @@ Picture Scaled(const PictureScaler& scaler, const Picture& from, PixelRect area,
   return to;
 }
 
-// Screen sizes for a 37 x 23 picture: 1:1, twice, three times across and
-// twice down, one and a half, and shrunk to fit.
-const std::pair<std::int32_t, std::int32_t> kScreens[] = {{37, 23}, {74, 46}, {111, 46}, {55, 34}, {31, 19}};
+// Screen sizes for a 38 x 24 picture: 1:1, twice, three times across and
+// twice down, about and exactly one and a half, and shrunk to fit.
+const std::pair<std::int32_t, std::int32_t> kScreens[] = {{38, 24}, {76, 48}, {114, 48}, {55, 34}, {57, 36}, {32, 20}};
 
 TEST(PictureScaler, EachScreenPixelIsWhatItsPlaceInThePictureSays) {
   std::mt19937 random(7);
-  const Picture from = Noise(37, 23, random);
+  const Picture from = Noise(38, 24, random);
   for (const auto& [w, h] : kScreens) {
     PictureScaler scaler;
     scaler.SetSizes(from.width, from.height, w, h);
@@ -89,16 +89,16 @@ TEST(PictureScaler, ScaledByChangedPartsEqualsScaledWhole) {
   std::mt19937 random(11);
   for (const auto& [w, h] : kScreens) {
     PictureScaler scaler;
-    Picture from = Noise(37, 23, random);
+    Picture from = Noise(38, 24, random);
     scaler.SetSizes(from.width, from.height, w, h);
     Picture screen{w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w * h), 0x12345678u)};
     screen = Scaled(scaler, from, {0, 0, w, h}, screen);
     for (int step = 0; step < 40; ++step) {
       // Some picture pixels change; only the screen pixels they reach are
       // scaled again, in two pieces split at a random column.
-      const std::int32_t left = static_cast<std::int32_t>(random() % 37), top = static_cast<std::int32_t>(random() % 23);
-      const PixelRect changed{left, top, left + 1 + static_cast<std::int32_t>(random() % (37 - left)),
-                              top + 1 + static_cast<std::int32_t>(random() % (23 - top))};
+      const std::int32_t left = static_cast<std::int32_t>(random() % 38), top = static_cast<std::int32_t>(random() % 24);
+      const PixelRect changed{left, top, left + 1 + static_cast<std::int32_t>(random() % (38 - left)),
+                              top + 1 + static_cast<std::int32_t>(random() % (24 - top))};
       for (std::int32_t y = changed.top; y < changed.bottom; ++y) {
         for (std::int32_t x = changed.left; x < changed.right; ++x) from.at(x, y) = 0xff000000u | (random() & 0xffffffu);
       }
