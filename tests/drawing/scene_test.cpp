@@ -1,11 +1,14 @@
 // Scene drawing: link beams and their animation, the hover glow, the pegs
 // with their rings, the start-up glow ring, the random draws a frame takes,
 // and what a click handled at one of the drawing procedures' yields changes.
-// Expected frames are composed from the primitives, checked on their own.
+// Beams and rings are compared with frames composed from the primitives
+// (checked on their own); pegs are judged by where and in what colour their
+// pixels change, and whole frames by the reference frame test.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -235,38 +238,27 @@ TEST(UpdateHoverGlow, WithoutANearestPegEveryGlowKeepsItsDecayedValue) {
 
 // ------------------------------------------------------------ pegs
 
-void SelectionRingsByHand(PixelArray& frame, Field field, EventPump& events, const Peg& p, RandomSource& u) {
-  for (int ring = 0; ring < 5; ++ring) {
-    const std::int16_t white = p.Master ? 255 : 0;
-    const DrawColour c{white, 255, white, ToInt16(u.Next() * 128)};
-    const double x = p.X - 3 + 3 * u.Next();
-    const double y = p.Y - 3 + 3 * u.Next();
-    PlotCircle(frame, field, events, x, y, 5 + 1.5 * u.Next(), c);
+// Each pixel where `after` differs from `before`: its centre on the playfield
+// (pixel c of playfield row t, array row height - t, is centred on
+// (c + 0.5, t + 0.5)) and its new red, green and blue.
+struct Changed {
+  double x, y;
+  int r, g, b;
+};
+std::vector<Changed> Changes(const PixelArray& after, const PixelArray& before) {
+  std::vector<Changed> out;
+  for (int row = 0; row < after.Rows(); ++row) {
+    for (int c = 0; c < after.Width(); ++c) {
+      const std::uint8_t *p = after.Row(row) + 3 * c, *q = before.Row(row) + 3 * c;
+      if (!std::equal(p, p + 3, q)) out.push_back({c + 0.5, after.Height() - row + 0.5, p[2], p[1], p[0]});
+    }
   }
+  return out;
 }
 
-// Peg `p` drawn by hand from the draws of `u`, in the order the game takes
-// them: ten body dots, the selection rings, the glow ring above 5, then the
-// link-ring alpha for every peg and the two link rings if linked.
-void PegByHand(PixelArray& frame, Field field, EventPump& events, const Peg& p, RandomSource& u) {
-  for (int dot = 0; dot < 10; ++dot) {
-    const double jx = 2 * u.Next() - 1;
-    const double jy = 2 * u.Next() - 1;
-    DrawColour c = p.Colour;
-    c.Alpha = ToInt16(p.Colour.Alpha * 0.75 / (std::fabs(jx + jy) / 2 + 1));
-    PlotSoftPoint(frame, field, p.X + jx, p.Y + jy, c);
-  }
-  if (p.Selected) SelectionRingsByHand(frame, field, events, p, u);
-  DrawColour ring = p.Colour;
-  ring.Alpha = static_cast<std::int16_t>(p.Glow);
-  if (p.Glow > 5) PlotCircle(frame, field, events, p.X - 1, p.Y - 1, 2.5, ring);
-  ring.Alpha = ToInt16(u.Next() * 64 + 128);
-  if (p.Linked) {
-    PlotCircle(frame, field, events, p.X - 1, p.Y - 1, 2.5, ring);
-    ring.Green = 100;
-    PlotCircle(frame, field, events, p.X - 1, p.Y - 1, 1.0, ring);
-  }
-}
+// A dot changes pixels whose centres lie within 2 px of it (a dot exactly on
+// a whole coordinate acts 1 px further on; no dot of these scenes is).
+constexpr double kDotSpread = 2;
 
 std::vector<Peg> MixedPegs() {
   std::vector<Peg> pegs = {
@@ -287,19 +279,63 @@ std::vector<Peg> MixedPegs() {
   return pegs;
 }
 
-TEST(DrawPegs, DrawsEveryPegAsBodyRingsGlowAndLinkRingsInDrawOrder) {
-  // 21 draws a peg, linked or not, and 20 more for a selected one: the
-  // scripted draws run out exactly at the end.
-  Scene s(MixedPegs());
-  const Board before = s.board;
-  ScriptedRandom u;
-  for (double d : PushDraws(s.random, 7 * 21 + 2 * 20, 0.137)) u.Push({d});
-  DrawPegs(s.board, s.context(), s.frame);
-  EXPECT_EQ(s.random.remaining(), 0u);
-  EXPECT_TRUE(s.board == before) << "drawing works on copies of the colours";
-  PixelArray expected = s.background;
-  for (int i = 1; i <= 7; ++i) PegByHand(expected, s.field, s.platform, before.Pegs[i], u);
-  EXPECT_EQ(FirstDifference(s.frame, expected), "");
+TEST(DrawPegs, ChangesPixelsOnlyNearEachPegAndInItsColour) {
+  // Dots land up to 1 px each way from a peg for its body, 2.5 px for its glow
+  // and link rings, 6.5 px round a point up to 2 px each way for its selection
+  // rings. Over black a pixel keeps its peg's strongest channel strongest
+  // (but for the white or green selection rings).
+  for (bool black : {false, true}) {
+    Scene s(MixedPegs());
+    if (black) Fill(s.background, 0);
+    s.frame = s.background;
+    const Board before = s.board;
+    PushDraws(s.random, 7 * 21 + 2 * 20, 0.137);  // 21 draws a peg, 20 more if selected
+    DrawPegs(s.board, s.context(), s.frame);
+    EXPECT_EQ(s.random.remaining(), 0u);
+    EXPECT_TRUE(s.board == before) << "drawing works on copies of the colours";
+    const std::vector<Changed> changed = Changes(s.frame, s.background);
+    EXPECT_GT(changed.size(), 7u * 9);
+    for (const Changed& c : changed) {
+      const auto far = [&](int i) { return std::hypot(c.x - before.Pegs[i].X, c.y - before.Pegs[i].Y); };
+      int n = 1;  // the nearest peg
+      for (int i = 2; i <= 7; ++i) n = far(i) < far(n) ? i : n;
+      const Peg& p = before.Pegs[n];
+      const double reach = p.Selected ? 2 * std::sqrt(2.0) + 6.5 : p.Glow > 5 || p.Linked ? 2.5 : std::sqrt(2.0);
+      ASSERT_LE(far(n), reach + kDotSpread) << "pixel " << c.x << ", " << c.y << " of peg " << n;
+      const bool red = p.Colour.Red > p.Colour.Blue;
+      if (black && !p.Selected) {
+        ASSERT_GT(red ? c.r : c.b, std::max(c.g, red ? c.b : c.r)) << c.x << ", " << c.y;
+      }
+    }
+  }
+}
+
+TEST(DrawPegs, GlowRingShowsAboveFiveAndLinkRingsWhenLinkedWithoutDrawsOfTheirOwn) {
+  const auto ink = [](std::int32_t glow, bool linked) {  // what one peg leaves on black
+    Scene s({PegAt(200.37, 150.71)});
+    Fill(s.frame, 0);
+    s.board.Pegs[1].Glow = glow;
+    s.board.Pegs[1].Linked = linked;
+    PushDraws(s.random, 21, 0.3);
+    DrawPegs(s.board, s.context(), s.frame);
+    EXPECT_EQ(s.random.remaining(), 0u) << "glow " << glow << ", linked " << linked;
+    return std::accumulate(s.frame.Bytes().begin(), s.frame.Bytes().end(), 0L);
+  };
+  EXPECT_EQ(ink(5, false), ink(0, false));
+  EXPECT_LT(ink(5, false), ink(6, false));
+  EXPECT_LT(ink(6, false), ink(255, false));
+  EXPECT_LT(ink(0, false), ink(0, true));
+}
+
+TEST(DrawPegs, ALaterPegCoversAnEarlierOneWhereTheyOverlap) {
+  const DrawColour red{230, 20, 30, 240}, blue{10, 40, 220, 250};
+  for (bool redFirst : {true, false}) {
+    Scene s({PegAt(200.5, 150.5, redFirst ? red : blue), PegAt(200.5, 150.5, redFirst ? blue : red)});
+    s.random.SetFallback(0.5);  // every body dot on the peg's place
+    DrawPegs(s.board, s.context(), s.frame);
+    const std::uint8_t* centre = s.frame.Row(s.frame.Height() - 150) + 3 * 200;  // blue, green, red
+    EXPECT_EQ(centre[0] > centre[2], redFirst) << "red first " << redFirst;
+  }
 }
 
 TEST(DrawPegs, BodyDotAlphaFallsWithTheJitterAndRoundsHalfToEven) {
@@ -352,16 +388,21 @@ TEST(DrawPegs, SelectionRingsOfAMasterFlickerWhiteOthersGreen) {
   }
 }
 
-TEST(DrawSelectionRings, FiveRingsEachFromAlphaXYRadiusDraws) {
-  Scene s({PegAt(90, 90), PegAt(300.3, 200.7)});
-  s.board.Pegs[2].Master = true;
-  ScriptedRandom u;
-  for (double d : PushDraws(s.random, 20, 0.05)) u.Push({d});
-  DrawSelectionRings(s.board, s.context(), s.frame, 2);
-  EXPECT_EQ(s.random.remaining(), 0u);
-  PixelArray expected = s.background;
-  SelectionRingsByHand(expected, s.field, s.platform, s.board.Pegs[2], u);
-  EXPECT_EQ(FirstDifference(s.frame, expected), "");
+TEST(DrawSelectionRings, FiveRingsOfRadiusFiveToSixAndAHalfRoundAPointNearThePeg) {
+  // With every draw u the five rings coincide: radius 5 + 1.5u round the
+  // point 3u - 2 px from the peg on each axis; 20 draws in all.
+  for (double u : {0.1, 0.9}) {
+    Scene s({PegAt(90, 90), PegAt(300.37, 200.71)});
+    s.random.PushRepeated(u, 20);
+    DrawSelectionRings(s.board, s.context(), s.frame, 2);
+    EXPECT_EQ(s.random.remaining(), 0u);
+    const double cx = 300.37 - 2 + 3 * u, cy = 200.71 - 2 + 3 * u, radius = 5 + 1.5 * u;
+    const std::vector<Changed> changed = Changes(s.frame, s.background);
+    EXPECT_GT(changed.size(), 2 * radius * 3.14) << "about a dot per pixel of circumference";
+    for (const Changed& c : changed) {
+      EXPECT_NEAR(std::hypot(c.x - cx, c.y - cy), radius, kDotSpread) << "u " << u << ": " << c.x << ", " << c.y;
+    }
+  }
 }
 
 TEST(DrawGlowRing, AMainTickDrawsItAtTheCentreOnlyInStartup) {
