@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "support/reference_link_check.h"
+
 namespace brindlet::e2e {
 namespace {
 
@@ -40,6 +42,27 @@ double NearestOther(const std::vector<SeenPeg>& pegs, int index) {
 
 bool Used(const std::vector<int>& used, int index) {
   return std::find(used.begin(), used.end(), index) != used.end();
+}
+
+// Whether the game's link check refuses a new link from a to b while the
+// links in `standing` exist: the tests' plain walk of that check, on a peg
+// table holding the new link as pegs 1 -> 2 and standing link k as pegs
+// 2k + 3 -> 2k + 4. The table holds 99 standing links; leaving out more can
+// only turn a refusal into an acceptance, so a planned refusal stays sure.
+bool LinkComesNear(Point a, Point b, const std::vector<Segment>& standing) {
+  PegTable pegs;
+  const auto join = [&pegs](int source, Point from, Point to) {
+    pegs[source].X = from.x;
+    pegs[source].Y = from.y;
+    pegs[source + 1].X = to.x;
+    pegs[source + 1].Y = to.y;
+    pegs[source].Linked = pegs[source].Master = pegs[source + 1].Linked = true;
+    pegs[source].LinkTarget = static_cast<std::int16_t>(source + 1);
+  };
+  join(1, a, b);
+  const int links = std::min(static_cast<int>(standing.size()), (PegTable::kCapacity - 2) / 2);
+  for (int k = 0; k < links; ++k) join(2 * k + 3, standing[k].a, standing[k].b);
+  return !testing::ReferenceCheckLinkPath(pegs, 2 * links + 2, 1);
 }
 
 }  // namespace
@@ -254,31 +277,6 @@ bool ShowsRefusedPeg(const Image& playfield, Point peg) {
   const int green = CountNear(playfield, Hue::Green, peg, 2.5);
   const int other = CountNear(playfield, Hue::Red, peg, 2.5) + CountNear(playfield, Hue::Blue, peg, 2.5);
   return green >= 4 && green > other;
-}
-
-bool LinkComesNear(Point a, Point b, const std::vector<Segment>& standing) {
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  double length = std::pow(dx * dx + dy * dy, 0.5);
-  if (length == 0) length = 1.0;
-  const double ux = dx / length, uy = dy / length;
-  double wx = a.x, wy = a.y;
-  for (double s = 1.0; s <= length; s += 1.0) {
-    wx += ux;
-    wy += uy;
-    for (const Segment& link : standing) {
-      const double ex = link.b.x - link.a.x, ey = link.b.y - link.a.y;
-      double n = std::pow(ex * ex + ey * ey, 0.5) * 0.15;
-      if (n == 0) n = 1.0;
-      const double vx = ex / n, vy = ey / n;
-      double sx = link.a.x, sy = link.a.y;
-      for (double k = 1.0; k <= n; k += 1.0) {
-        sx += vx;
-        sy += vy;
-        if (std::abs(sx - wx) + std::abs(sy - wy) < 2.0) return true;
-      }
-    }
-  }
-  return false;
 }
 
 bool Clickable(const std::vector<SeenPeg>& pegs, int index, const PickRules& rules) {

@@ -1,7 +1,7 @@
 // Reading screenshots of the playfield the way a player looks at it: which
 // pegs are where and in what colour, whether a beam joins two pegs, whether
 // the orange ring glows at the centre. Also plans links that the game will
-// accept or refuse, by walking them as the game's link check does.
+// accept or refuse, judging refusals by the tests' plain link check.
 #pragma once
 
 #include <cstdint>
@@ -118,12 +118,6 @@ struct Segment {
   Point a;
   Point b;
 };
-// Whether the game's link check refuses a new link from a to b while the
-// links in `standing` exist: a walk along the new link in 1-pixel steps,
-// against samples every 1/0.15 pixels along each standing link, with the
-// sum of the x and y differences below 2 counting as near.
-bool LinkComesNear(Point a, Point b, const std::vector<Segment>& standing);
-
 // Two pegs to join (indices into the list of seen pegs), first `first`.
 struct PlannedLink {
   int first = -1;

@@ -107,21 +107,6 @@ TEST(ShotGeometry, SegmentDistances) {
   EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 0}, {13, 4}, {20, 4}), 5.0);
 }
 
-// The walk of the link check, on the cases the game's own check is known for.
-TEST(ShotLinkCheck, WalksAsTheGameDoes) {
-  const std::vector<Segment> horizontal{{{100, 100}, {300, 100}}};
-  EXPECT_TRUE(LinkComesNear({200, 50}, {200, 150}, horizontal));          // square crossing on a sample
-  EXPECT_TRUE(LinkComesNear({100, 101}, {300, 101}, horizontal));         // parallel, 1 px apart
-  EXPECT_FALSE(LinkComesNear({100, 103}, {300, 103}, horizontal));        // parallel, 3 px apart
-  EXPECT_FALSE(LinkComesNear({100, 100}, {100.5, 100}, horizontal));      // shorter than a step: no walk
-  EXPECT_FALSE(LinkComesNear({200, 50}, {200, 150}, {}));                 // nothing standing
-  // Crossing square between two samples (samples every 6.67 px from 106.67):
-  // 110 lies 3.3 px from the nearer sample, too far to count.
-  EXPECT_FALSE(LinkComesNear({110, 50}, {110, 150}, horizontal));
-  // A standing link shorter than one sample spacing has no samples at all.
-  EXPECT_FALSE(LinkComesNear({100, 50}, {104, 150}, {{{100, 100}, {105, 100}}}));
-}
-
 TEST(ShotPegs, AttractDisplayShowsGreyPegsAndTheOrangeRing) {
   RenderedGame g;
   g.Ticks(3);
