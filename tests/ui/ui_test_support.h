@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QRect>
+#include <QTest>
 #include <QWidget>
 #include <algorithm>
 #include <memory>
@@ -32,13 +34,18 @@ inline void ExpectPlaced(const QWidget& window, const std::vector<Placed>& contr
   }
 }
 
-// The widgets named in `among`, in the order the window's focus chain visits
-// them starting from the window itself (where the focus starts when it opens).
-inline std::vector<std::string> FocusChain(const QWidget& window, const std::vector<std::string>& among) {
+// The controls the keyboard focus visits in `window`, shown and active: the
+// one it opens on, then each one Tab moves it to until it comes back round.
+inline std::vector<std::string> TabRound(QWidget& window) {
+  window.show();
+  window.activateWindow();
+  if (!QTest::qWaitForWindowActive(&window)) return {"(not active)"};
   std::vector<std::string> order;
-  for (const QWidget* w = window.nextInFocusChain(); w != nullptr && w != &window; w = w->nextInFocusChain()) {
-    const std::string name = w->objectName().toStdString();
-    if (std::find(among.begin(), among.end(), name) != among.end()) order.push_back(name);
+  const QWidget* first = QApplication::focusWidget();
+  for (QWidget* at = QApplication::focusWidget(); at != nullptr && order.size() < 20; at = QApplication::focusWidget()) {
+    order.push_back(at->objectName().toStdString());
+    QTest::keyClick(at, Qt::Key_Tab);
+    if (QApplication::focusWidget() == first) break;
   }
   return order;
 }
