@@ -238,13 +238,9 @@ TEST(UpdateHoverGlow, WithoutANearestPegEveryGlowKeepsItsDecayedValue) {
 
 // ------------------------------------------------------------ pegs
 
-// Each pixel where `after` differs from `before`: its centre on the playfield
-// (pixel c of playfield row t, array row height - t, is centred on
-// (c + 0.5, t + 0.5)) and its new red, green and blue.
-struct Changed {
-  double x, y;
-  int r, g, b;
-};
+// Each pixel where `after` differs from `before`: its new colour and its centre
+// on the playfield (pixel c of row t, array row height - t, at c + 0.5, t + 0.5).
+struct Changed { double x, y; int r, g, b; };
 std::vector<Changed> Changes(const PixelArray& after, const PixelArray& before) {
   std::vector<Changed> out;
   for (int row = 0; row < after.Rows(); ++row) {
@@ -256,8 +252,8 @@ std::vector<Changed> Changes(const PixelArray& after, const PixelArray& before) 
   return out;
 }
 
-// A dot changes pixels whose centres lie within 2 px of it (a dot exactly on
-// a whole coordinate acts 1 px further on; no dot of these scenes is).
+// A dot changes pixels whose centres lie within 2 px of it (a dot exactly on a
+// whole coordinate acts 1 px further on, which the odd places below make rare).
 constexpr double kDotSpread = 2;
 
 std::vector<Peg> MixedPegs() {
