@@ -7,7 +7,6 @@
 #include <QRect>
 #include <QTest>
 #include <QWidget>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
