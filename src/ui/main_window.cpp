@@ -270,14 +270,30 @@ QMargins MainWindow::Decorations() const {
           frame.bottom() - client.bottom()};
 }
 
+QSize MainWindow::PlannedSize() const {
+  return ShownPlayfield({picOutput_->Width(), picOutput_->Height()}, plan_.scale);
+}
+
 void MainWindow::ApplyScale() {
-  if (filling_) {
+  const QSize shown = PlannedSize();
+  // Any size from half the planned one up, so that the window manager can
+  // maximise the window and the player can drag it larger; the playfield
+  // then fills it. It opens, and comes back from filling, at the plan's size.
+  setMinimumSize(shown / 2);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  if (!filling_) resize(shown);
+  LayOut();
+}
+
+void MainWindow::LayOut() {
+  const QSize shown = PlannedSize();
+  if (filling_ || size() != shown) {
     LayOutFilled();
     return;
   }
-  const QSize shown = ShownPlayfield({picOutput_->Width(), picOutput_->Height()}, plan_.scale);
+  if (picOutput_->frameStyle() == QFrame::NoFrame) picOutput_->SetSingleBorder(true);
   picOutput_->setGeometry(QRect(QPoint(0, 0), shown));
-  setFixedSize(shown);
+  UpdateKeyCursor();
 }
 
 void MainWindow::SettleWindows() {
@@ -406,6 +422,7 @@ void MainWindow::SetEnabled(Timer timer, bool enabled) {
 void MainWindow::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   picOutput_->ForgetPointer();
+  KeepNormalPlace();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -571,7 +588,7 @@ void MainWindow::ToggleFullScreen() {
     showNormal();
     return;
   }
-  if (!filling_) client_before_full_screen_ = geometry();
+  KeepNormalPlace();
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   showFullScreen();
@@ -587,23 +604,32 @@ void MainWindow::changeEvent(QEvent* event) {
     LayOutFilled();
     return;
   }
-  // Back to the planned size, fixed again, where it was before F11 (a
-  // window manager told of the new size while the window still filled the
-  // screen would otherwise leave it in the screen's corner).
-  picOutput_->SetSingleBorder(true);
+  // Back to the planned size, where it stood before it filled the screen
+  // (a window manager told of the new size while the window still filled
+  // the screen would otherwise leave it in the screen's corner). Taken
+  // first: sizing it back notes the corner.
+  const std::optional<QPoint> back = normal_place_;
   ApplyScale();
-  if (client_before_full_screen_) setGeometry(QRect(client_before_full_screen_->topLeft(), size()));
-  client_before_full_screen_.reset();
+  if (back) setGeometry(QRect(*back, size()));
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  if (filling_) LayOutFilled();
+  if (picOutput_ == nullptr) return;
+  LayOut();
+  KeepNormalPlace();
+}
+
+void MainWindow::KeepNormalPlace() {
+  // Only in the normal state (F11 sets full screen before the window
+  // manager moves the window) and at the plan's size (the window manager
+  // may move and size a window it maximises before it says so).
+  if (windowState() == Qt::WindowNoState && !filling_ && size() == PlannedSize()) {
+    normal_place_ = geometry().topLeft();
+  }
 }
 
 void MainWindow::LayOutFilled() {
-  setMinimumSize(0, 0);
-  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   if (picOutput_->frameStyle() != QFrame::NoFrame) picOutput_->SetSingleBorder(false);
   const QRect area = FilledPlayfield({picOutput_->Width(), picOutput_->Height()}, size());
   if (picOutput_->geometry() != area) picOutput_->setGeometry(area);

@@ -125,9 +125,9 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   KeyCursor* keyCursor() const { return key_cursor_; }
   // The key list F1 opens, nullptr until it was first opened.
   QMessageBox* keyHelp() const { return key_help_; }
-  // Full screen on and off (F11). While full screen or maximised the
-  // playfield fills the window, centred on black; otherwise the window has
-  // the fixed size and place its plan gave it.
+  // Full screen on and off (F11). While full screen or maximised, or
+  // dragged to another size, the playfield fills the window, centred on
+  // black; otherwise the window has the size its plan gave it.
   void ToggleFullScreen();
   bool Filling() const { return filling_; }
 
@@ -180,6 +180,12 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   QMargins Decorations() const;
   // Sets the playfield's scale and size from plan_.
   void ApplyScale();
+  // The window's size at the plan's scale, and the playfield laid out in
+  // it: at that size the picture with its border, at any other filling it.
+  QSize PlannedSize() const;
+  void LayOut();
+  // Notes where the window stands while it has the plan's size.
+  void KeepNormalPlace();
   // Once the window manager has framed both windows: the plan made with
   // estimated frames is redone with the real ones, and taken when the
   // windows as placed would not be usable or the playfield can be larger.
@@ -227,8 +233,9 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   std::optional<CursorPoint> key_click_at_;
   QMessageBox* key_help_ = nullptr;
   bool filling_ = false;
-  // The client area's place before F11 filled the screen.
-  std::optional<QRect> client_before_full_screen_;
+  // Where the window last stood at the plan's size, not filling the screen:
+  // where it goes back to after F11 or the window manager's maximise.
+  std::optional<QPoint> normal_place_;
 };
 
 }  // namespace brindlet::ui

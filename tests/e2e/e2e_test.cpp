@@ -608,6 +608,53 @@ TEST_F(SmallScreenTest, BothWindowsAreUsableFromTheStartAndTheWindowManagerClose
   ASSERT_TRUE(windows_->ClickAt(kCorner));
   EXPECT_TRUE(PollUntil([&] { return windows_->DebugWindowVisible(); }, 10s)) << "the debug window did not return";
 
+  // Maximised through the window manager, as its maximise button does: the
+  // window takes the screen, and the playfield fills it as far as its shape
+  // allows, centred on black.
+  ASSERT_TRUE(x_->AskToMaximise(windows_->main_window(), true, &error)) << error;
+  EXPECT_TRUE(PollUntil(
+      [&] {
+        const std::optional<Rect> m = x_->Frame(windows_->main_window());
+        return m && m->width == 1280 && m->height > main.height;
+      },
+      10s))
+      << "not maximised";
+  std::this_thread::sleep_for(1s);
+  if (const std::optional<WindowInfo> client = x_->Window(windows_->main_window())) {
+    const Rect r = client->rect;
+    const double scale = std::min(r.width / 1026.0, r.height / 770.0);
+    const int left = static_cast<int>((r.width - 1026 * scale) / 2), top = static_cast<int>((r.height - 770 * scale) / 2);
+    EXPECT_GT(left + top, 100) << "the window's shape differs from the playfield's";
+    const std::optional<Image> shot = x_->Screenshot(r, &error);
+    ASSERT_TRUE(shot) << error;
+    // The debug window stays above the main window.
+    const Rect over = x_->Frame(windows_->debug_window()).value_or(Rect{});
+    int outside = 0, inside = 0;
+    for (int y = 0; y < r.height; ++y) {
+      for (int x = 0; x < r.width; ++x) {
+        if (Overlap({r.x + x, r.y + y, 1, 1}, over)) continue;
+        const Rgb c = shot->At(x, y);
+        const bool lit = c.r + c.g + c.b > 30;
+        const bool margin = x < left - 1 || x > r.width - left || y < top - 1 || y > r.height - top;
+        (margin ? outside : inside) += lit ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(outside, 0) << "lit pixels outside the centred playfield";
+    EXPECT_GT(inside, 300) << "the pegs are not shown";
+  } else {
+    ADD_FAILURE() << "the main window is gone";
+  }
+  // Brought back, it stands where it stood, at its size.
+  ASSERT_TRUE(x_->AskToMaximise(windows_->main_window(), false, &error)) << error;
+  Rect back;
+  EXPECT_TRUE(PollUntil(
+      [&] {
+        back = x_->Frame(windows_->main_window()).value_or(Rect{});
+        return back.x == main.x && back.y == main.y && back.width == main.width && back.height == main.height;
+      },
+      10s))
+      << "back at " << Describe(back) << ", not " << Describe(main);
+
   // Closed through the window manager, as its close button does.
   const auto asked = Clock::now();
   ASSERT_TRUE(x_->AskToClose(windows_->main_window(), &error)) << error;

@@ -480,21 +480,36 @@ std::optional<Rect> XDriver::Frame(unsigned long id) const {
               attributes.height + static_cast<int>(extents[2] + extents[3])};
 }
 
-bool XDriver::AskToClose(unsigned long id, std::string* error) const {
+bool XDriver::AskWindowManager(unsigned long id, const char* message, std::initializer_list<long> data,
+                               std::string* error) const {
   auto* display = static_cast<Display*>(Connection(error));
   if (display == nullptr) return false;
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = id;
-  event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+  event.xclient.message_type = XInternAtom(display, message, False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = CurrentTime;
-  event.xclient.data.l[1] = 2;  // from a pager or similar tool
+  std::copy(data.begin(), data.end(), event.xclient.data.l);
   const Status sent = XSendEvent(display, DefaultRootWindow(display), False,
                                  SubstructureRedirectMask | SubstructureNotifyMask, &event);
   XSync(display, False);
   if (sent == 0 && error) *error = "XSendEvent failed";
   return sent != 0;
+}
+
+bool XDriver::AskToClose(unsigned long id, std::string* error) const {
+  // The time, and that the request comes from a pager or similar tool.
+  return AskWindowManager(id, "_NET_CLOSE_WINDOW", {CurrentTime, 2}, error);
+}
+
+bool XDriver::AskToMaximise(unsigned long id, bool maximised, std::string* error) const {
+  auto* display = static_cast<Display*>(Connection(error));
+  if (display == nullptr) return false;
+  const long addOrRemove = maximised ? 1 : 0, fromPager = 2;
+  return AskWindowManager(id, "_NET_WM_STATE",
+                          {addOrRemove, static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False)),
+                           static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False)), fromPager},
+                          error);
 }
 
 bool ProgramWindows::Find(Millis timeout, std::string* error) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -131,12 +132,17 @@ class XDriver {
   // With a window manager: whether one runs (it names itself on the root
   // window), a window's frame on the screen (the window and the frame
   // extents the manager gives it), and asking the manager to close a window
-  // as its close button does (_NET_CLOSE_WINDOW).
+  // as its close button does (_NET_CLOSE_WINDOW) or to maximise it or
+  // bring it back as its maximise button does (_NET_WM_STATE).
   bool WindowManagerRunning() const;
   std::optional<Rect> Frame(unsigned long id) const;
   bool AskToClose(unsigned long id, std::string* error = nullptr) const;
+  bool AskToMaximise(unsigned long id, bool maximised, std::string* error = nullptr) const;
 
  private:
+  // A client message about window `id` to the window manager.
+  bool AskWindowManager(unsigned long id, const char* message, std::initializer_list<long> data,
+                        std::string* error) const;
   // The Xlib connection (a Display*), opened on first use.
   void* Connection(std::string* error) const;
 

@@ -196,8 +196,19 @@ TEST_F(Keys, FunctionKeys) {
   QTest::keyClick(window_.get(), Qt::Key_F11);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->Filling(); }, 2000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return window_->geometry() == normal; }, 2000));
-  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
   EXPECT_EQ(window_->picOutput()->geometry(), QRect(0, 0, 1028, 772));
+
+  // Maximised by the window manager, or dragged to another size, the
+  // playfield fills the window in the same way.
+  window_->showMaximized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Filling(); }, 2000));
+  EXPECT_EQ(window_->picOutput()->geometry(), FilledPlayfield({1026, 770}, window_->size()));
+  window_->showNormal();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == normal.size(); }, 2000));
+  EXPECT_EQ(window_->picOutput()->geometry(), QRect(0, 0, 1028, 772));
+  window_->resize(1600, 900);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1600, 900); }, 2000));
+  EXPECT_EQ(window_->picOutput()->geometry(), FilledPlayfield({1026, 770}, {1600, 900}));
 }
 
 }  // namespace
