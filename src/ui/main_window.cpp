@@ -229,13 +229,18 @@ void MainWindow::Load() {
   show();
   raise();
   activateWindow();
-  // Made the main window's transient, the debug window stays above it: a
+  // Mapped after the main window, the debug window starts above it: a
   // Wayland compositor would otherwise put the main window, mapped last, on
   // top, and so do X11 window managers such as openbox where the two
-  // overlap, which left the debug window hidden behind the playfield. The
-  // window system learns of the relation when the window is mapped, so the
-  // debug window is mapped again.
-  frmDebug_->windowHandle()->setTransientParent(windowHandle());
+  // overlap, which left the debug window hidden behind the playfield. On
+  // X11 it is also made the main window's transient, so that it stays
+  // above. Not on Wayland: there weston keeps the keyboard with a
+  // transient, so a click on the playfield would never give the keys to
+  // the game. The window system learns of the relation when the window is
+  // mapped, so the debug window is mapped again.
+  if (QGuiApplication::platformName() != QLatin1String("wayland")) {
+    frmDebug_->windowHandle()->setTransientParent(windowHandle());
+  }
   if (frmDebug_->isVisible()) {
     frmDebug_->hide();
     frmDebug_->show();

@@ -261,7 +261,7 @@ TEST_F(WaylandTest, ShowsTheGameUnfocusedFromTheFirstFrame) {
 
 // weston's X11 back end passes Xvfb's pointer on: a click starts a game, and
 // the close button of the main window's frame ends the program with status 0.
-TEST_F(WaylandTest, AClickStartsAGameAndClosingTheWindowEndsIt) {
+TEST_F(WaylandTest, AClickStartsAGameKeysReachItAndClosingTheWindowEndsIt) {
   std::string error;
   const std::unique_ptr<XServer> x = XServer::Start(kScreenWidth, kScreenHeight, kWorkDir + "/xvfb.log", &error);
   ASSERT_TRUE(x) << error;
@@ -316,6 +316,31 @@ TEST_F(WaylandTest, AClickStartsAGameAndClosingTheWindowEndsIt) {
   ASSERT_TRUE(driver.Click());
   ASSERT_TRUE(LookUntil(look, [](const Seen& s) { return s.coloured >= 40 && s.grey <= 5; }, 20s, &seen))
       << "no game started: " << Describe(seen) << "\n" << ProgramLog();
+
+  // Keys reach the game through the compositor: Tab shows the keyboard
+  // cursor's yellow ring round a peg; F11 fills weston's output with the
+  // playfield, and takes it back.
+  const auto yellow = [&](const Seen&) {
+    int n = 0;
+    for (int py = field.y; py < field.y + field.height; ++py) {
+      for (int px = field.x; px < field.x + field.width; ++px) {
+        const Rgb c = last_->At(px, py);
+        n += c.r > 200 && c.g > 170 && c.b < 60;
+      }
+    }
+    return n >= 20;
+  };
+  ASSERT_EQ(driver.Run({"xdotool", "key", "Tab"}).exit_code, 0);
+  EXPECT_TRUE(LookUntil(look, yellow, 10s, &seen)) << "no keyboard cursor after Tab\n" << ProgramLog();
+  ASSERT_EQ(driver.Run({"xdotool", "key", "F11"}).exit_code, 0);
+  EXPECT_TRUE(LookUntil(look, [&](const Seen& s) { return s.field && s.field->height > field.height + 20; }, 10s, &seen))
+      << "F11 did not fill the output: " << Describe(seen);
+  ASSERT_EQ(driver.Run({"xdotool", "key", "F11"}).exit_code, 0);
+  // (Within the border's two pixels: back from full screen under weston,
+  // the playfield's one-pixel border is not seen again.)
+  EXPECT_TRUE(LookUntil(
+      look, [&](const Seen& s) { return s.field && std::abs(s.field->height - field.height) <= 2; }, 10s, &seen))
+      << "F11 did not bring the window back: " << Describe(seen) << ", not " << field.height << " high";
 
   // The frame's close button: at the right of its title bar, just above the
   // playfield's top-right corner.
