@@ -325,7 +325,9 @@ const std::uint32_t* PictureScaler::Across(const std::uint32_t* from, std::ptrdi
     return out;
   }
 #if defined(__SSE2__)
-  if (HasSsse3()) {
+  // Shrunk, a group of four columns spans more than four picture pixels and
+  // never takes the shuffles: blending pairs from the first column is faster.
+  if (ToWidth() > from_w_ && HasSsse3()) {
     BlendAcrossShuffled(in, col_at_.data(), col_weights_.data(), col_shuffles_.data(), out, area.left, end);
   } else {
     BlendAcross(in, col_at_.data(), col_weights_.data(), out, area.left, end);
