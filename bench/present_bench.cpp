@@ -2,12 +2,11 @@
 // end, whole ("present") and as a main tick makes it ("present/tick"). The
 // whole frame is handed to the playfield's picture box as every main tick
 // ends: converted to the screen's format on the way into the backing store
-// of the playfield's own window, only the pixels that changed written, and
-// what changed flushed; then pending events run. Two consecutive attract
-// frames are presented in turn, so every presentation carries one tick's
-// worth of change. Runs under the offscreen platform, on a screen large
-// enough for the playfield at 1:1, unless QT_QPA_PLATFORM names another. The
-// floor runs first, in the same run.
+// of the playfield's own window and flushed whole; then pending events run.
+// Two consecutive attract frames are presented in turn. Runs under the
+// offscreen platform, on a screen large enough for the playfield at 1:1,
+// unless QT_QPA_PLATFORM names another. The floor runs first, in the same
+// run.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -41,8 +40,7 @@ void Present(benchmark::State& state) {
 
 // One main tick's presentation, as the running program makes it: a frame
 // of the attract display is restored and drawn (not timed), then only the
-// tiles that changed since the last tick are compared, copied and repainted
-// (timed).
+// tiles that changed since the last tick are converted and flushed (timed).
 void PresentTick(benchmark::State& state) {
   brindlet::bench::BenchScene scene;
   const brindlet::Field field = scene.game.field();

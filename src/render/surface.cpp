@@ -1,7 +1,6 @@
 #include "render/surface.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -37,24 +36,6 @@ inline std::uint32_t Expand(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16;
 }
 
-// Pixels [x, width) one at a time, widening `change` to those that differ.
-void ExpandTail(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t x, std::int32_t width,
-                LineChange& change) {
-  for (; x < width; ++x) {
-    const std::uint32_t pixel = Expand(bgr + static_cast<std::size_t>(x) * 3);
-    if (out[x] == pixel) continue;
-    out[x] = pixel;
-    if (change.first == change.end) change.first = x;
-    change.end = x + 1;
-  }
-}
-
-LineChange ExpandScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t) {
-  LineChange change;
-  ExpandTail(bgr, out, 0, width, change);
-  return change;
-}
-
 // Pixels [x, width) one at a time, written whatever `out` holds.
 void ConvertTail(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t x, std::int32_t width) {
   for (; x < width; ++x) out[x] = Expand(bgr + static_cast<std::size_t>(x) * 3);
@@ -65,45 +46,12 @@ void ConvertScalar(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t wid
 }
 
 #if BRINDLET_VECTOR_LINES
-// Sixteen pixels a step: four groups of 12 bytes, each spread into four
-// words by one shuffle, compared with the sixteen pixels already there; only
-// a step that differs is stored. A step loads up to 16 bytes past its last
-// group's start, so the vector loop stops where fewer than 52 bytes are
-// readable.
+// Four pixels a group: 12 bytes spread into four words by one shuffle.
+// Loads 16 bytes.
 __attribute__((target("sse4.1"))) inline __m128i ExpandGroup(const std::uint8_t* p) {
   const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   const __m128i opaque = _mm_set1_epi32(static_cast<int>(kOpaque));
   return _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), spread), opaque);
-}
-
-// Pixels [x, width): by sixteens, then the rest one at a time.
-__attribute__((target("sse4.1"))) void ExpandSse41From(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t x,
-                                                       std::int32_t width, std::size_t readable, LineChange& change) {
-  for (; x + 16 <= width && static_cast<std::size_t>(x) * 3 + 36 + 16 <= readable; x += 16) {
-    const std::uint8_t* p = bgr + static_cast<std::size_t>(x) * 3;
-    const __m128i a = ExpandGroup(p);
-    const __m128i b = ExpandGroup(p + 12);
-    const __m128i c = ExpandGroup(p + 24);
-    const __m128i d = ExpandGroup(p + 36);
-    __m128i* const at = reinterpret_cast<__m128i*>(out + x);
-    const __m128i diff = _mm_or_si128(
-        _mm_or_si128(_mm_xor_si128(a, _mm_loadu_si128(at)), _mm_xor_si128(b, _mm_loadu_si128(at + 1))),
-        _mm_or_si128(_mm_xor_si128(c, _mm_loadu_si128(at + 2)), _mm_xor_si128(d, _mm_loadu_si128(at + 3))));
-    if (_mm_testz_si128(diff, diff)) continue;
-    _mm_storeu_si128(at, a);
-    _mm_storeu_si128(at + 1, b);
-    _mm_storeu_si128(at + 2, c);
-    _mm_storeu_si128(at + 3, d);
-    if (change.first == change.end) change.first = x;
-    change.end = x + 16;
-  }
-  ExpandTail(bgr, out, x, width, change);
-}
-
-LineChange ExpandSse41(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
-  LineChange change;
-  ExpandSse41From(bgr, out, 0, width, readable, change);
-  return change;
 }
 
 // Four pixels a group, each group loading 16 bytes.
@@ -129,40 +77,6 @@ __attribute__((target("avx2"))) inline __m256i ExpandGroup8(const std::uint8_t* 
   return _mm256_or_si256(_mm256_shuffle_epi8(apart, spread), opaque);
 }
 
-// Thirty-two pixels a step, as four groups of eight; a step that differs is
-// stored whole and reports the groups that differed. The last group loads
-// 32 bytes from 72 bytes in, so the loop stops where fewer than 104 bytes
-// are readable, and the rest goes by sixteens.
-__attribute__((target("avx2"))) LineChange ExpandAvx2(const std::uint8_t* bgr, std::uint32_t* out,
-                                                      std::int32_t width, std::size_t readable) {
-  LineChange change;
-  std::int32_t x = 0;
-  for (; x + 32 <= width && static_cast<std::size_t>(x) * 3 + 72 + 32 <= readable; x += 32) {
-    const std::uint8_t* p = bgr + static_cast<std::size_t>(x) * 3;
-    __m256i* const at = reinterpret_cast<__m256i*>(out + x);
-    const __m256i a = ExpandGroup8(p);
-    const __m256i b = ExpandGroup8(p + 24);
-    const __m256i c = ExpandGroup8(p + 48);
-    const __m256i d = ExpandGroup8(p + 72);
-    const __m256i da = _mm256_xor_si256(a, _mm256_loadu_si256(at));
-    const __m256i db = _mm256_xor_si256(b, _mm256_loadu_si256(at + 1));
-    const __m256i dc = _mm256_xor_si256(c, _mm256_loadu_si256(at + 2));
-    const __m256i dd = _mm256_xor_si256(d, _mm256_loadu_si256(at + 3));
-    const __m256i diff = _mm256_or_si256(_mm256_or_si256(da, db), _mm256_or_si256(dc, dd));
-    if (_mm256_testz_si256(diff, diff)) continue;
-    _mm256_storeu_si256(at, a);
-    _mm256_storeu_si256(at + 1, b);
-    _mm256_storeu_si256(at + 2, c);
-    _mm256_storeu_si256(at + 3, d);
-    const unsigned groups = (_mm256_testz_si256(da, da) ? 0u : 1u) | (_mm256_testz_si256(db, db) ? 0u : 2u) |
-                            (_mm256_testz_si256(dc, dc) ? 0u : 4u) | (_mm256_testz_si256(dd, dd) ? 0u : 8u);
-    if (change.first == change.end) change.first = x + 8 * std::countr_zero(groups);
-    change.end = x + 8 * (32 - std::countl_zero(groups));
-  }
-  ExpandSse41From(bgr, out, x, width, readable, change);
-  return change;
-}
-
 // Eight pixels a group, each group loading 32 bytes.
 __attribute__((target("avx2"))) void ConvertAvx2(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width,
                                                  std::size_t readable) {
@@ -177,7 +91,6 @@ __attribute__((target("avx2"))) void ConvertAvx2(const std::uint8_t* bgr, std::u
 // The line conversions for this processor, within the lane cap: plain below
 // 2 lanes, SSE4.1 at 2, AVX2 from 4.
 struct LineFunctions {
-  LineChange (*expand)(const std::uint8_t*, std::uint32_t*, std::int32_t, std::size_t) = ExpandScalar;
   void (*convert)(const std::uint8_t*, std::uint32_t*, std::int32_t, std::size_t) = ConvertScalar;
 };
 
@@ -185,8 +98,8 @@ LineFunctions ChooseLineFunctions() {
 #if BRINDLET_VECTOR_LINES
   __builtin_cpu_init();
   const int lanes = VectorLaneCap();
-  if (lanes >= 4 && __builtin_cpu_supports("avx2")) return {ExpandAvx2, ConvertAvx2};
-  if (lanes >= 2 && __builtin_cpu_supports("sse4.1")) return {ExpandSse41, ConvertSse41};
+  if (lanes >= 4 && __builtin_cpu_supports("avx2")) return {ConvertAvx2};
+  if (lanes >= 2 && __builtin_cpu_supports("sse4.1")) return {ConvertSse41};
 #endif
   return {};
 }
@@ -208,8 +121,6 @@ void ReadLines(PictureSurface& surface, std::span<std::uint8_t> dst, std::size_t
   }
 }
 
-// Rows are reported changed in bands of this many.
-constexpr std::int32_t kBandRows = 16;
 // Changed areas of one band at most this many pixels apart are reported as
 // one.
 constexpr std::int32_t kJoinGap = 96;
@@ -249,9 +160,9 @@ class Change {
 
 // Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
 // picture in `src` (rows `srcStride` bytes apart, bottom-up unless
-// `topDown`), scaled by dropping or repeating scan lines and columns. Each
-// band of rows where the picture changed is reported to the surface. False
-// when either picture is empty, and nothing was written.
+// `topDown`), scaled by dropping or repeating scan lines and columns, and
+// report it changed whole. False when either picture is empty, and nothing
+// was written.
 bool StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src, std::int32_t srcWidth,
                       std::int32_t srcHeight, std::size_t srcStride, bool topDown) {
   const std::int32_t width = surface.Width();
@@ -260,43 +171,24 @@ bool StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
   const PixelRect whole{0, 0, width, height};
   const Change scope(surface, {&whole, 1});
   const ScanLines& lines = scope.lines();
-  if (srcWidth != width) {
-    // Columns picked one by one; reported whole.
-    for (std::int32_t row = 0; row < height; ++row) {
-      const std::int32_t screenRow = height - 1 - row;
-      const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
-      const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
-      const std::uint8_t* in = src.data() + static_cast<std::size_t>(srcRow) * srcStride;
-      std::uint32_t* out = lines[row];
-      for (std::int32_t x = 0; x < width; ++x) {
-        out[x] = Expand(in + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
-      }
-    }
-    surface.Changed({&whole, 1});
-    return true;
-  }
-  // Screen rows top-down, so that bands are reported top to bottom.
-  std::vector<PixelRect>& changes = ChangeList();
-  PixelRect band{width, 0, 0, 0};
-  for (std::int32_t screenRow = 0; screenRow < height; ++screenRow) {
+  for (std::int32_t row = 0; row < height; ++row) {
     // Nearest source line for this screen line.
+    const std::int32_t screenRow = height - 1 - row;
     const auto srcScreenRow = static_cast<std::int32_t>(static_cast<std::int64_t>(screenRow) * srcHeight / height);
     const std::int32_t srcRow = topDown ? srcScreenRow : srcHeight - 1 - srcScreenRow;
-    // The rest of the source may be read past this line's end.
     const std::size_t at = static_cast<std::size_t>(srcRow) * srcStride;
-    const LineChange change = ExpandLine(src.data() + at, lines[height - 1 - screenRow], width, src.size() - at);
-    if (change.first != change.end) {
-      band.left = std::min(band.left, change.first);
-      band.right = std::max(band.right, change.end);
+    std::uint32_t* out = lines[row];
+    if (srcWidth == width) {
+      // The rest of the source may be read past this line's end.
+      ConvertLine(src.data() + at, out, width, src.size() - at);
+      continue;
     }
-    if ((screenRow + 1) % kBandRows == 0 || screenRow + 1 == height) {
-      band.top = screenRow / kBandRows * kBandRows;
-      band.bottom = screenRow + 1;
-      if (!band.Empty()) changes.push_back(band);
-      band = {width, 0, 0, 0};
+    // Columns picked one by one.
+    for (std::int32_t x = 0; x < width; ++x) {
+      out[x] = Expand(src.data() + at + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
     }
   }
-  if (!changes.empty()) surface.Changed(changes);
+  surface.Changed({&whole, 1});
   return true;
 }
 
@@ -362,11 +254,6 @@ void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std:
 }
 
 }  // namespace
-
-LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
-  if (width <= 0) return {};
-  return LineFunctionsHere().expand(bgr, out, width, std::max(readable, static_cast<std::size_t>(width) * 3));
-}
 
 void ConvertLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
   if (width <= 0) return;

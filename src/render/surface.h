@@ -54,18 +54,17 @@ class PictureSurface {
   // BeginChange hands out; they may differ from Lines() outside a change.
   // What those lines hold within `within` may be anything (a window system
   // may clear it, or hand out an older buffer): the writer writes every
-  // pixel there, or compares each one and writes those that differ from the
-  // new picture.
+  // pixel there.
   virtual ScanLines BeginChange(std::span<const PixelRect> /*within*/) { return Lines(); }
   virtual void EndChange() {}
   // False once the surface has lost the picture last set on it (a window
   // system took its memory back): the next picture is then set whole.
   virtual bool KeepsPicture() const { return true; }
   // The pixels within `areas` changed: show them at the next paint. A new
-  // picture reports where it differs from the old one, once, before its
-  // change ends, in bands of rows from the top: the areas of one band share
-  // their top and bottom and run left to right with gaps between them, and
-  // each band lies below the one before.
+  // picture reports what it wrote, once, before its change ends, in bands of
+  // rows from the top: the areas of one band share their top and bottom and
+  // run left to right with gaps between them, and each band lies below the
+  // one before.
   virtual void Changed(std::span<const PixelRect> /*areas*/) {}
   // False while nobody can see the surface (its window is minimised or fully
   // covered): a picture set on it then is dropped instead of copied in.
@@ -84,17 +83,9 @@ class PictureSurface {
 };
 
 // One scan line between 24-bit pixels (blue, green, red bytes) and the
-// surface format. ExpandLine writes only the pixels that differ from what
-// `out` holds and returns the range [first, end) of those it wrote (empty
-// when the line was already so). ConvertLine writes every pixel without
-// reading `out`, which is cheaper where `out` has left the caches. Both run
-// on vector units where the processor has them, and may read up to
+// surface format. ConvertLine writes every pixel without reading `out`; it
+// runs on vector units where the processor has them, and may read up to
 // `readable` bytes from `bgr` (at least width * 3; 0 means just that).
-struct LineChange {
-  std::int32_t first = 0;
-  std::int32_t end = 0;
-};
-LineChange ExpandLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable = 0);
 void ConvertLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable = 0);
 void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width);
 
@@ -127,8 +118,7 @@ void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t ori
 // that only this call presents: when the surface still holds the frame as
 // this call last presented it there, only the tiles of the frame that
 // changed since are copied; otherwise (another picture was set on the
-// surface since, or it lost its picture) the whole picture is compared and
-// copied.
+// surface since, or it lost its picture) the whole picture is copied.
 void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t width, std::int32_t height,
                     PixelArray& frame);
 

@@ -303,90 +303,26 @@ TEST(SetOperations, RefuseAnArrayTooSmallForThePictureAndLeaveTheSurfaceAlone) {
   EXPECT_EQ(events.yields(), 3) << "a refused picture lets no events run";
 }
 
-TEST(ScanLines, ExpandConvertAndPackAgreeWithAPlainLoopAtEveryWidth) {
+TEST(ScanLines, ConvertAndPackAgreeWithAPlainLoopAtEveryWidth) {
   // Where the processor has vector paths, ConvertLine takes them from width
-  // 6 up and ExpandLine from 18; the guard word after each line must stay
-  // untouched.
+  // 6 up; the guard word after each line must stay untouched.
   constexpr std::uint32_t kGuard = 0x5A5A5A5Au;
   for (int width = 0; width <= 80; ++width) {
     std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
     for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<std::uint8_t>(i * 37 + width * 11 + 5);
-    std::vector<std::uint32_t> expanded(static_cast<std::size_t>(width) + 1, kGuard);
-    std::vector<std::uint32_t> converted(expanded);
-    ExpandLine(bgr.data(), expanded.data(), width);
+    std::vector<std::uint32_t> converted(static_cast<std::size_t>(width) + 1, kGuard);
     ConvertLine(bgr.data(), converted.data(), width);
     for (int x = 0; x < width; ++x) {
       const std::uint32_t plain = 0xff000000u | bgr[x * 3] | std::uint32_t{bgr[x * 3 + 1]} << 8 |
                                   std::uint32_t{bgr[x * 3 + 2]} << 16;
-      ASSERT_EQ(expanded[x], plain) << "width " << width << ", pixel " << x;
       ASSERT_EQ(converted[x], plain) << "width " << width << ", pixel " << x;
     }
-    ASSERT_EQ(expanded[width], kGuard) << "width " << width;
     ASSERT_EQ(converted[width], kGuard) << "width " << width;
 
     std::vector<std::uint8_t> packed(bgr.size() + 1, 0xA5);
-    PackLine(expanded.data(), packed.data(), width);
+    PackLine(converted.data(), packed.data(), width);
     ASSERT_TRUE(std::equal(bgr.begin(), bgr.end(), packed.begin())) << "width " << width;
     ASSERT_EQ(packed.back(), 0xA5) << "width " << width;
-  }
-}
-
-TEST(ScanLines, ExpandReportsWhatItChangedAndWritesNothingElse) {
-  // A line expanded again is unchanged; one pixel changed anywhere is written
-  // and lies within the reported range. Missing one would leave a stale
-  // pixel on the screen.
-  for (int width : {1, 17, 18, 33, 70, 80}) {
-    std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
-    for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = static_cast<std::uint8_t>(i * 29 + 3);
-    std::vector<std::uint32_t> line(static_cast<std::size_t>(width), 0);
-    const LineChange first = ExpandLine(bgr.data(), line.data(), width);
-    EXPECT_EQ(first.first, 0) << "width " << width;
-    EXPECT_EQ(first.end, width) << "width " << width;
-    const LineChange again = ExpandLine(bgr.data(), line.data(), width);
-    EXPECT_EQ(again.first, again.end) << "width " << width;
-    for (int x = 0; x < width; ++x) {
-      for (int channel = 0; channel < 3; ++channel) {
-        bgr[x * 3 + channel] ^= 0x40;
-        const LineChange change = ExpandLine(bgr.data(), line.data(), width);
-        ASSERT_LE(change.first, x) << "width " << width << ", pixel " << x;
-        ASSERT_GT(change.end, x) << "width " << width << ", pixel " << x;
-        ASSERT_EQ((line[x] >> (8 * channel)) & 0xff, bgr[x * 3 + channel]) << "width " << width << ", pixel " << x;
-      }
-    }
-  }
-}
-
-TEST(SetOperations, ReportEveryChangedPixelInBandsFromTheTop) {
-  // Presenting a picture reports the bands of rows where it differs from
-  // what the surface shows, top to bottom; every changed pixel lies in one.
-  constexpr int kWidth = 90;
-  constexpr int kHeight = 70;
-  CountingSurface surface(kWidth, kHeight);
-  HeadlessPlatform events(1, 1);
-  PixelArray picture(kWidth, kHeight);
-  SetImageData2D(surface, events, kWidth, kHeight, picture, false);
-  EXPECT_EQ(surface.changes, 0) << "a black picture on a black surface changes nothing";
-
-  DefaultRandom dice(7);
-  for (int round = 0; round < 50; ++round) {
-    std::vector<std::pair<int, int>> changed;  // (x, screen row)
-    for (int k = 0; k < 1 + round % 4; ++k) {
-      const int x = static_cast<int>(dice.NextBits() % kWidth);
-      const int y = static_cast<int>(dice.NextBits() % kHeight);
-      if (std::find(changed.begin(), changed.end(), std::pair{x, y}) != changed.end()) continue;
-      picture(3 * x + 1, kHeight - 1 - y) ^= 0x81;
-      changed.emplace_back(x, y);
-    }
-    surface.areas.clear();
-    SetImageData2D(surface, events, kWidth, kHeight, picture, false);
-    for (const auto& [x, y] : changed) {
-      const bool covered = std::any_of(surface.areas.begin(), surface.areas.end(), [px = x, py = y](const PixelRect& r) {
-        return px >= r.left && px < r.right && py >= r.top && py < r.bottom;
-      });
-      EXPECT_TRUE(covered) << "round " << round << ": pixel (" << x << ", " << y << ") changed unreported";
-      EXPECT_EQ(surface.PixelAt(x, y)[1], picture(3 * x + 1, kHeight - 1 - y));
-    }
-    EXPECT_LE(surface.areas.size(), changed.size());
   }
 }
 
