@@ -145,7 +145,7 @@ class PixelArray {
   // Notes, for each tile, the byte value it has throughout, if it has one.
   void NoteFills();
   // Bytes about to be written by someone other than the primitives.
-  std::vector<std::uint8_t, PictureAllocator<std::uint8_t>>& Untracked() {
+  std::vector<std::uint8_t>& Untracked() {
     untracked_ = true;
     all_changed_ = true;
     stamp_ = NextStamp();
@@ -159,7 +159,7 @@ class PixelArray {
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   std::int32_t row_bytes_ = 0;
-  std::vector<std::uint8_t, PictureAllocator<std::uint8_t>> bytes_;
+  std::vector<std::uint8_t> bytes_;
   std::int32_t tiles_per_row_ = 0;
   std::int32_t tile_rows_ = 0;
   std::vector<std::uint8_t> tiles_ = std::vector<std::uint8_t>(0);
