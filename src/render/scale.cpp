@@ -5,7 +5,6 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#include <tmmintrin.h>
 #endif
 
 namespace brindlet {
@@ -61,39 +60,6 @@ void BlendAcross(const std::uint32_t* in, const std::int32_t* at, const std::uin
 #endif
   for (; x < right; ++x) out[x] = Blend(in[at[x]], in[at[x] + 1], weights[4 * x]);
 }
-
-#if defined(__SSE2__)
-// BlendAcross for the groups of four columns whose pixels lie within four
-// picture pixels from the group's first: one load, and byte shuffles pick
-// each column's two pixels out of it. Other groups go as BlendAcross does.
-__attribute__((target("ssse3"))) void BlendAcrossShuffled(const std::uint32_t* in, const std::int32_t* at,
-                                                          const std::uint16_t* weights,
-                                                          const std::uint8_t* shuffles, std::uint32_t* out,
-                                                          std::int32_t left, std::int32_t right) {
-  std::int32_t x = left;
-  const std::int32_t firstGroup = std::min(right, (left + 3) / 4 * 4);
-  BlendAcross(in, at, weights, out, x, firstGroup);
-  for (x = firstGroup; x + 4 <= right; x += 4) {
-    const std::uint8_t* shuffle = shuffles + 8 * x;
-    if (shuffle[0] == 0xff) {
-      BlendAcross(in, at, weights, out, x, x + 4);
-      continue;
-    }
-    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at[x]));
-    const __m128i a = _mm_shuffle_epi8(four, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffle)));
-    const __m128i b = _mm_shuffle_epi8(four, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffle + 16)));
-    const __m128i wLow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4 * x));
-    const __m128i wHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 4 * x + 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), Blend4(a, b, wLow, wHigh));
-  }
-  BlendAcross(in, at, weights, out, x, right);
-}
-
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-#endif
 
 // A line enlarged by one and a half across: every two picture pixels p, q
 // become the screen pixels p, (p + q) / 2, q. Those are the weights 0, 128
@@ -218,20 +184,6 @@ void PictureScaler::SetSizes(std::int32_t fromWidth, std::int32_t fromHeight, st
   }
   across_[0].resize(cols_.size());
   across_[1].resize(cols_.size());
-  // Per group of four columns: the byte shuffles that pick each column's
-  // pixel and its neighbour out of the four picture pixels from the
-  // group's first, or 0xff where they lie further apart (or past the line).
-  col_shuffles_.assign(8 * ((cols_.size() + 3) / 4 * 4), 0xff);
-  for (std::size_t g = 0; g + 4 <= cols_.size(); g += 4) {
-    const std::int32_t base = cols_[g].at;
-    if (cols_[g + 3].at + 1 - base > 3 || base + 3 >= from_w_) continue;
-    for (std::size_t i = 0; i < 4; ++i) {
-      for (std::size_t c = 0; c < 4; ++c) {
-        col_shuffles_[8 * g + 4 * i + c] = static_cast<std::uint8_t>(4 * (cols_[g + i].at - base) + c);
-        col_shuffles_[8 * g + 16 + 4 * i + c] = static_cast<std::uint8_t>(4 * (cols_[g + i].at + 1 - base) + c);
-      }
-    }
-  }
 }
 
 PixelRect PictureScaler::Reach(const PixelRect& changed) const {
@@ -324,17 +276,7 @@ const std::uint32_t* PictureScaler::Across(const std::uint32_t* from, std::ptrdi
     ThreeHalvesAcross(in, out, area.left, area.right);
     return out;
   }
-#if defined(__SSE2__)
-  // Shrunk, a group of four columns spans more than four picture pixels and
-  // never takes the shuffles: blending pairs from the first column is faster.
-  if (ToWidth() > from_w_ && HasSsse3()) {
-    BlendAcrossShuffled(in, col_at_.data(), col_weights_.data(), col_shuffles_.data(), out, area.left, end);
-  } else {
-    BlendAcross(in, col_at_.data(), col_weights_.data(), out, area.left, end);
-  }
-#else
   BlendAcross(in, col_at_.data(), col_weights_.data(), out, area.left, end);
-#endif
   for (std::int32_t x = end; x < area.right; ++x) out[x] = in[from_w_ - 1];
   return out;
 }

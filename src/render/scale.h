@@ -66,7 +66,6 @@ class PictureScaler {
   std::vector<Tap> rows_;
   std::vector<std::int32_t> col_at_;
   std::vector<std::uint16_t> col_weights_;
-  std::vector<std::uint8_t> col_shuffles_;
   // Two picture lines blended across, and which lines they are (-1: none);
   // they last one Scale call.
   mutable std::vector<std::uint32_t> across_[2];
