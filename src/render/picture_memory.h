@@ -1,16 +1,11 @@
-// Memory for whole pictures, and asking for their lines ahead of use. A
-// frame is touched a few scattered tiles at a time, and its lines have left
-// the caches by the next tick, so those tiles are worth fetching ahead.
+// Asking for a picture's lines ahead of use. A frame is touched a few
+// scattered tiles at a time, and its lines have left the caches by the next
+// tick, so those tiles are worth fetching ahead.
 #pragma once
 
 #include <cstddef>
 
 namespace brindlet {
-
-// A block for a picture's pixels, from the ordinary heap (never null:
-// throws std::bad_alloc), and its release.
-void* AllocatePicture(std::size_t bytes);
-void FreePicture(void* block) noexcept;
 
 // Asks for the cache line holding `p` to be fetched, ahead of its use.
 // GCC drops __builtin_prefetch where nothing else in the code depends on

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 
-#include "render/picture_memory.h"
 
 namespace brindlet::ui {
 namespace {
@@ -339,13 +338,7 @@ void PictureBox::EndChange() {
 
 QImage PictureBox::NewBitmap(QSize size) {
   if (size.isEmpty()) return {};
-  // The bitmap is written a few tiles at a time every frame: it lives in
-  // picture memory, like the frames.
-  const std::size_t bytes = static_cast<std::size_t>(size.width()) * 4 * static_cast<std::size_t>(size.height());
-  void* block = AllocatePicture(bytes);
-  return QImage(
-      static_cast<uchar*>(block), size.width(), size.height(), static_cast<qsizetype>(size.width()) * 4,
-      QImage::Format_RGB32, [](void* released) { FreePicture(released); }, block);
+  return QImage(size, QImage::Format_RGB32);
 }
 
 bool PictureBox::Shown() const {
