@@ -238,9 +238,7 @@ void MainWindow::Load() {
   // transient, so a click on the playfield would never give the keys to
   // the game. The window system learns of the relation when the window is
   // mapped, so the debug window is mapped again.
-  if (QGuiApplication::platformName() != QLatin1String("wayland")) {
-    frmDebug_->windowHandle()->setTransientParent(windowHandle());
-  }
+  if (!OnWayland()) frmDebug_->windowHandle()->setTransientParent(windowHandle());
   if (frmDebug_->isVisible()) {
     frmDebug_->hide();
     frmDebug_->show();
@@ -594,8 +592,6 @@ void MainWindow::ToggleFullScreen() {
     return;
   }
   KeepNormalPlace();
-  setMinimumSize(0, 0);
-  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   showFullScreen();
 }
 
