@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   window.Load();
   for (brindlet::Timer timer : {brindlet::Timer::MainLoop, brindlet::Timer::Effects, brindlet::Timer::Debug,
                                 brindlet::Timer::Display}) {
-    window.SetEnabled(timer, false);
+    window.ticks().SetEnabled(timer, false);
   }
   for (brindlet::PixelArray& frame : gFrames) {
     window.game().EffectsTick();

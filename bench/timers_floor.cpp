@@ -11,11 +11,11 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "ui/main_window.h"
+#include "ui/ticks.h"
 
 namespace {
 
-using brindlet::ui::MainWindow;
+using brindlet::ui::Ticks;
 
 QTimer* StartTimer(QObject* parent, int interval) {
   auto* timer = new QTimer(parent);
@@ -39,11 +39,11 @@ int main(int argc, char** argv) {
   window.setFixedSize(brindlet::kBackgroundWidth + 2, brindlet::kBackgroundHeight + 2);
   window.show();
 
-  QObject::connect(StartTimer(&window, MainWindow::kMainLoopInterval), &QTimer::timeout, &window, [&window] {
+  QObject::connect(StartTimer(&window, Ticks::kMainLoopInterval), &QTimer::timeout, &window, [&window] {
     static_cast<void>(window.mapFromGlobal(QCursor::pos()));
     QCoreApplication::processEvents();
   });
-  QObject::connect(StartTimer(&window, MainWindow::kEffectsInterval), &QTimer::timeout, &window, [] {});
-  QObject::connect(StartTimer(&window, MainWindow::kDebugInterval), &QTimer::timeout, &window, [] {});
+  QObject::connect(StartTimer(&window, Ticks::kEffectsInterval), &QTimer::timeout, &window, [] {});
+  QObject::connect(StartTimer(&window, Ticks::kDebugInterval), &QTimer::timeout, &window, [] {});
   return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "game/game.h"
 
+#include <cmath>
+
 #include "render/numeric.h"
 #include "render/surface.h"
 
@@ -40,9 +42,87 @@ void Game::MainTick() {
 }
 
 void Game::SampleCursor() {
-  const CursorPoint cursor = platform_.input.PlayfieldCursor();
+  CursorPoint cursor;
+  if (click_at_) {
+    cursor = *click_at_;
+  } else if (key_cursor_.shown && board_.IsPeg(key_cursor_.peg)) {
+    const Peg& peg = board_.Pegs[key_cursor_.peg];
+    cursor = {static_cast<std::int32_t>(std::lround(peg.X)), static_cast<std::int32_t>(std::lround(peg.Y))};
+  } else {
+    cursor = platform_.input.PlayfieldCursor();
+  }
   board_.MousePosX = Low16(cursor.x);
   board_.MousePosY = Low16(cursor.y);
+}
+
+void Game::ClickAt(CursorPoint at, bool doubleClick) {
+  // Clicks nest (a click can run inside another's yields): the outer one's
+  // place comes back after.
+  const std::optional<CursorPoint> outer = click_at_;
+  click_at_ = at;
+  SampleCursor();
+  doubleClick ? DoubleClick() : Click();
+  click_at_ = outer;
+}
+
+void Game::Mouse(MouseAction action, bool leftButton, CursorPoint at) {
+  if (action == MouseAction::Press) PointerMoved();
+  if (!leftButton) return;
+  switch (action) {
+    case MouseAction::Press:
+      pressed_ = true;
+      after_double_click_ = false;
+      return;
+    case MouseAction::Release: {
+      const bool click = pressed_ && !after_double_click_;
+      pressed_ = false;
+      after_double_click_ = false;
+      if (click) ClickAt(at);
+      return;
+    }
+    case MouseAction::DoubleClick:
+      pressed_ = false;
+      after_double_click_ = true;
+      ClickAt(at, true);
+      return;
+  }
+}
+
+void Game::Key(KeyCommand command, bool repeated) {
+  const int peg = key_cursor_.peg;
+  const bool onPeg = board_.IsPeg(peg);
+  const auto move = [&](KeyDirection direction) {
+    // A hidden cursor (never shown, or the mouse took over) first shows on
+    // the peg nearest the place last sampled.
+    if (!key_cursor_.shown || !onPeg) {
+      SetKeyCursor(PegNearestTo(board_, board_.MousePosX, board_.MousePosY));
+    } else {
+      SetKeyCursor(PegInDirection(board_, peg, direction));
+    }
+  };
+  // The empty place is worked out from where the pegs are now: the grid
+  // point farthest from every peg, outside the debug window's corner.
+  const auto clickEmpty = [&] {
+    if (const auto empty = EmptySpace(board_, field_)) ClickAt({empty->x, empty->y});
+  };
+  switch (command) {
+    case KeyCommand::Left: return move(KeyDirection::Left);
+    case KeyCommand::Right: return move(KeyDirection::Right);
+    case KeyCommand::Up: return move(KeyDirection::Up);
+    case KeyCommand::Down: return move(KeyDirection::Down);
+    case KeyCommand::Next:
+    case KeyCommand::Previous: return SetKeyCursor(StepPeg(board_, peg, command == KeyCommand::Previous));
+    case KeyCommand::Press:
+      if (repeated) return;
+      if (!onPeg) return clickEmpty();  // on no peg the cursor clicks empty space, as Escape does
+      SetKeyCursor(peg);
+      ClickAt({static_cast<std::int32_t>(std::lround(board_.Pegs[peg].X)),
+               static_cast<std::int32_t>(std::lround(board_.Pegs[peg].Y))});
+      return;
+    case KeyCommand::Empty:
+      if (!repeated) clickEmpty();
+      return;
+  }
 }
 
 void Game::EffectsTick() {

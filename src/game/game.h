@@ -7,6 +7,9 @@
 // lets events run can have others run inside it.
 #pragma once
 
+#include <optional>
+
+#include "game/keyboard.h"
 #include "game/model.h"
 #include "game/platform.h"
 #include "game/procedures.h"
@@ -30,13 +33,25 @@ class Game {
   void DisplayTick();  // the display timer, never enabled: present again
   void DebugTick();    // every 100 ms: refresh the debug window
   // Samples the playfield cursor into board.MousePosX/Y (low 16 bits), as
-  // every main tick does first. The front end calls it before Click and
-  // DoubleClick too, so that a click is judged where it happened even when
-  // no tick ran since the pointer got there (a tap, a tablet, a scripted
-  // click); a pointer that rested samples what the last tick sampled.
+  // every main tick does first: during a click, the place it is judged at;
+  // while the keyboard cursor shows, its peg where the peg is now; else
+  // where the platform says the pointer is.
   void SampleCursor();
   void Click();        // a click on the playfield
   void DoubleClick();  // the second click of a double-click: one more click
+  // The left button pressed and released on the playfield at `at` is a
+  // click; a double-click is one more click, and the release after it is
+  // none. A click is judged where it happened (a tap or a scripted click
+  // comes with no move before it): the cursor is sampled there first, and
+  // any tick run inside the click samples the same place. Other buttons do
+  // nothing; a press shows the mouse in use, as PointerMoved does.
+  void Mouse(MouseAction action, bool leftButton, CursorPoint at);
+  // The pointer moved over the playfield: the keyboard cursor hides.
+  void PointerMoved() { key_cursor_.shown = false; }
+  // A key: moves the keyboard cursor, or clicks where it points exactly as
+  // a click there would. A key held down (`repeated`) moves the cursor on
+  // but clicks only once.
+  void Key(KeyCommand command, bool repeated = false);
   // Shows the debug window if it is hidden, hides it otherwise: what a click
   // in the playfield's top-left corner does before it goes on as a click.
   // The front end's key for it calls it alone, for a key is no click.
@@ -50,6 +65,7 @@ class Game {
   // --- Views ---
   const Board& board() const { return board_; }
   Field field() const { return field_; }
+  KeyCursor keyCursor() const { return key_cursor_; }
   const PixelArray& BackgroundImage() const { return background_; }
   const PixelArray& FrameImage() const { return frame_; }
 
@@ -64,6 +80,9 @@ class Game {
   void ClearSelection();
   void Confirm();
   void CommitAndCheckLink();
+  // A click judged at `at`, which every sample inside it samples too.
+  void ClickAt(CursorPoint at, bool doubleClick = false);
+  void SetKeyCursor(int peg) { key_cursor_ = {peg, true}; }
 
   Platform platform_;
   RandomSource* random_;
@@ -72,6 +91,10 @@ class Game {
   PixelArray background_;
   PixelArray frame_;
   Board board_;
+  KeyCursor key_cursor_;
+  std::optional<CursorPoint> click_at_;  // while a click runs
+  bool pressed_ = false;                 // a left press awaits its release
+  bool after_double_click_ = false;      // the next release ends a double-click
 };
 
 }  // namespace brindlet

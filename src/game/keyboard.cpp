@@ -1,8 +1,6 @@
 #include "game/keyboard.h"
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "game/procedures.h"
 
@@ -22,37 +20,16 @@ int PegInDirection(const Board& board, int from, KeyDirection direction) {
   const double ux = direction == KeyDirection::Left ? -1 : (direction == KeyDirection::Right ? 1 : 0);
   const double uy = direction == KeyDirection::Up ? -1 : (direction == KeyDirection::Down ? 1 : 0);
   const Peg& start = board.Pegs[from];
-  int best = from;
-  double bestDistance = std::numeric_limits<double>::infinity();
-  for (int i = 1; i <= board.Total(); ++i) {
-    if (i == from) continue;
-    const double dx = board.Pegs[i].X - start.X;
-    const double dy = board.Pegs[i].Y - start.Y;
-    // Within the quarter of the plane around the direction: at least as far
-    // along it as across it, and some way along it.
-    const double along = dx * ux + dy * uy;
-    const double across = std::fabs(dx * uy - dy * ux);
-    if (!(along > 0) || along < across) continue;
-    const double distance = std::hypot(dx, dy);
-    if (distance < bestDistance) {  // strictly nearer: a tie keeps the lower index
-      best = i;
-      bestDistance = distance;
-    }
-  }
-  return best;
-}
-
-int PegNearestTo(const Board& board, double x, double y) {
-  int best = 0;
-  double bestDistance = std::numeric_limits<double>::infinity();
-  for (int i = 1; i <= board.Total(); ++i) {
-    const double distance = std::hypot(board.Pegs[i].X - x, board.Pegs[i].Y - y);
-    if (distance < bestDistance) {
-      best = i;
-      bestDistance = distance;
-    }
-  }
-  return best;
+  const int to = NearestPegTo(board, start.X, start.Y, [&](int i) {
+                   // Within the quarter of the plane around the direction: at
+                   // least as far along it as across it, and some way along it.
+                   const double dx = board.Pegs[i].X - start.X;
+                   const double dy = board.Pegs[i].Y - start.Y;
+                   const double along = dx * ux + dy * uy;
+                   const double across = std::fabs(dx * uy - dy * ux);
+                   return i != from && along > 0 && along >= across;
+                 }).peg;
+  return to == 0 ? from : to;
 }
 
 int StepPeg(const Board& board, int from, bool backward) {
@@ -69,12 +46,8 @@ std::optional<EmptyPoint> EmptySpace(const Board& board, Field field) {
   for (int y = kEmptyGridStep; y <= field.height - kEmptyGridStep; y += kEmptyGridStep) {
     for (int x = kEmptyGridStep; x <= field.width - kEmptyGridStep; x += kEmptyGridStep) {
       if (x < kCornerSize && y < kCornerSize) continue;
-      // The distance to the nearest peg, given up on as soon as it is no
-      // better than the best point so far.
-      double nearest = std::numeric_limits<double>::infinity();
-      for (int i = 1; i <= board.Total() && nearest > bestDistance; ++i) {
-        nearest = std::min(nearest, std::hypot(board.Pegs[i].X - x, board.Pegs[i].Y - y));
-      }
+      // Given up on as soon as a peg is no farther than the best point so far.
+      const double nearest = NearestPegTo(board, x, y, [](int) { return true; }, bestDistance).distance;
       if (nearest > bestDistance) {
         best = EmptyPoint{x, y};
         bestDistance = nearest;

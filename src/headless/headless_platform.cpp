@@ -4,22 +4,6 @@
 
 namespace brindlet {
 
-MemorySurface::MemorySurface(std::int32_t width, std::int32_t height)
-    : width_(std::max(0, width)),
-      height_(std::max(0, height)),
-      pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0xff000000u) {}
-
-std::array<std::uint8_t, 3> MemorySurface::PixelAt(std::int32_t x, std::int32_t y) {
-  const std::uint32_t pixel = Line(height_ - 1 - y)[x];
-  return {static_cast<std::uint8_t>(pixel), static_cast<std::uint8_t>(pixel >> 8),
-          static_cast<std::uint8_t>(pixel >> 16)};
-}
-
-void MemorySurface::SetPixel(std::int32_t x, std::int32_t y, std::array<std::uint8_t, 3> bgr) {
-  Line(height_ - 1 - y)[x] = 0xff000000u | bgr[0] | static_cast<std::uint32_t>(bgr[1]) << 8 |
-                             static_cast<std::uint32_t>(bgr[2]) << 16;
-}
-
 HeadlessPlatform::HeadlessPlatform(std::int32_t width, std::int32_t height)
     : background(width, height), playfield(width, height) {}
 
@@ -37,7 +21,6 @@ void HeadlessPlatform::LetEventsRun() {
 void HeadlessPlatform::SizePlayfield(std::int32_t imageWidth, std::int32_t imageHeight) {
   if (playfield.Width() == imageWidth && playfield.Height() == imageHeight) return;
   MemorySurface resized(imageWidth, imageHeight);
-  resized.auto_redraw = playfield.auto_redraw;
   resized.shown = playfield.shown;
   playfield = resized;
 }

@@ -3,7 +3,6 @@
 // whole game on it without a display.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,30 +11,6 @@
 #include "game/platform.h"
 
 namespace brindlet {
-
-// A picture surface whose bitmap lives in memory.
-class MemorySurface : public PictureSurface {
- public:
-  MemorySurface(std::int32_t width, std::int32_t height);
-
-  std::int32_t Width() const override { return width_; }
-  std::int32_t Height() const override { return height_; }
-  ScanLines Lines() override { return {pixels_.data(), width_}; }
-  bool AutoRedraw() const override { return auto_redraw; }
-  bool Shown() const override { return shown; }
-
-  // Pixel (x, y), y counted from the top of the picture, as {blue, green, red}.
-  std::array<std::uint8_t, 3> PixelAt(std::int32_t x, std::int32_t y);
-  void SetPixel(std::int32_t x, std::int32_t y, std::array<std::uint8_t, 3> bgr);
-
-  bool auto_redraw = false;
-  bool shown = true;
-
- private:
-  std::int32_t width_;
-  std::int32_t height_;
-  std::vector<std::uint32_t> pixels_;
-};
 
 class HeadlessPlatform : public Input, public Video, public Windows, public Timers, public DebugView {
  public:

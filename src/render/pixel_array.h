@@ -19,7 +19,7 @@
 #include <span>
 #include <vector>
 
-#include "render/picture_memory.h"
+#include "render/prefetch.h"
 
 namespace brindlet {
 

@@ -235,22 +235,12 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   if (!changes.empty()) surface.Changed(changes);
 }
 
-// Shows the picture just set: at once on a surface that redraws itself, at
-// its next paint otherwise. Then pending events run.
-void FinishSet(PictureSurface& surface, EventPump& events) {
-  if (surface.AutoRedraw()) surface.Refresh();
-  events.LetEventsRun();
-}
-
 void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std::uint8_t> src, std::int32_t width,
                 std::int32_t height, std::size_t stride, bool topDown, const char* operation) {
   RequireSource(src.size(), stride, height, operation);
-  if (surface.Shown()) {
-    StretchToSurface(surface, src, width, height, stride, topDown);
-    FinishSet(surface, events);
-  } else {
-    events.LetEventsRun();
-  }
+  // A surface nobody can see receives nothing; either way events run after.
+  if (surface.Shown()) StretchToSurface(surface, src, width, height, stride, topDown);
+  events.LetEventsRun();
 }
 
 }  // namespace
@@ -272,11 +262,6 @@ void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width) {
 std::int32_t GetImageWidth(const PictureSurface& surface) { return surface.Width(); }
 
 std::int32_t GetImageHeight(const PictureSurface& surface) { return surface.Height(); }
-
-std::int32_t GetImageStreamLength(const PictureSurface& surface) {
-  const std::int64_t length = (static_cast<std::int64_t>(surface.Height()) + 1) * surface.Width() * 3;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(length, 0, INT32_MAX));
-}
 
 void GetImageData2D(PictureSurface& surface, PixelArray& data, bool correctOrientation) {
   const std::int32_t width = surface.Width();
@@ -320,31 +305,23 @@ void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t wid
   }
   // An empty surface or frame took nothing: the changes stay counted.
   if (written) frame.Presented(surface.PictureNumber());
-  FinishSet(surface, events);
+  events.LetEventsRun();
 }
 
-void GetImageData(PictureSurface& surface, PixelArray3D& data) {
-  data.width = std::max(0, surface.Width());
-  data.height = std::max(0, surface.Height());
-  data.bytes.assign(ToSize(data.width) * 3 * ToSize(data.height), 0);
-  ReadLines(surface, data.bytes, ToSize(data.width) * 3);
+MemorySurface::MemorySurface(std::int32_t width, std::int32_t height)
+    : width_(std::max(0, width)),
+      height_(std::max(0, height)),
+      pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0xff000000u) {}
+
+std::array<std::uint8_t, 3> MemorySurface::PixelAt(std::int32_t x, std::int32_t y) {
+  const std::uint32_t pixel = Line(height_ - 1 - y)[x];
+  return {static_cast<std::uint8_t>(pixel), static_cast<std::uint8_t>(pixel >> 8),
+          static_cast<std::uint8_t>(pixel >> 16)};
 }
 
-void SetImageData(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
-                  std::int32_t originalHeight, const PixelArray3D& data) {
-  SetPicture(surface, events, data.bytes, originalWidth, originalHeight, ToSize(originalWidth) * 3, false,
-             "SetImageData");
-}
-
-void GetImageDataStream(PictureSurface& surface, std::vector<std::uint8_t>& data) {
-  data.assign(ToSize(GetImageStreamLength(surface)) + 1, 0);
-  ReadLines(surface, data, ToSize(surface.Width()) * 3);
-}
-
-void SetImageDataStream(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
-                        std::int32_t originalHeight, std::span<const std::uint8_t> data) {
-  SetPicture(surface, events, data, originalWidth, originalHeight, ToSize(originalWidth) * 3, false,
-             "SetImageDataStream");
+void MemorySurface::SetPixel(std::int32_t x, std::int32_t y, std::array<std::uint8_t, 3> bgr) {
+  Line(height_ - 1 - y)[x] = 0xff000000u | bgr[0] | static_cast<std::uint32_t>(bgr[1]) << 8 |
+                             static_cast<std::uint32_t>(bgr[2]) << 16;
 }
 
 }  // namespace brindlet

@@ -1,6 +1,7 @@
 // Picture surfaces, and moving pixels between them and pixel arrays.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <span>
@@ -45,10 +46,6 @@ class PictureSurface {
   virtual ScanLines Lines() = 0;
   // Scan line `row` counted from the bottom (0 = bottom line).
   std::uint32_t* Line(std::int32_t row) { return Lines()[row]; }
-  // A surface that redraws itself is repainted at once when a picture is set
-  // on it; any other shows the new picture at its next paint.
-  virtual bool AutoRedraw() const { return false; }
-  virtual void Refresh() {}
   // A new picture is written between BeginChange and EndChange, only within
   // `within` (banded as Changed's areas are), into the scan lines that
   // BeginChange hands out; they may differ from Lines() outside a change.
@@ -82,20 +79,35 @@ class PictureSurface {
   static inline std::atomic<std::uint64_t> last_picture_number_{0};
 };
 
+// A picture surface whose bitmap lives in memory: a window system's hidden
+// bitmap, and every surface of the headless platform.
+class MemorySurface : public PictureSurface {
+ public:
+  MemorySurface(std::int32_t width, std::int32_t height);
+
+  std::int32_t Width() const override { return width_; }
+  std::int32_t Height() const override { return height_; }
+  ScanLines Lines() override { return {pixels_.data(), width_}; }
+  bool Shown() const override { return shown; }
+
+  // Pixel (x, y), y counted from the top of the picture, as {blue, green, red}.
+  std::array<std::uint8_t, 3> PixelAt(std::int32_t x, std::int32_t y);
+  void SetPixel(std::int32_t x, std::int32_t y, std::array<std::uint8_t, 3> bgr);
+
+  bool shown = true;
+
+ private:
+  std::int32_t width_;
+  std::int32_t height_;
+  std::vector<std::uint32_t> pixels_;
+};
+
 // One scan line between 24-bit pixels (blue, green, red bytes) and the
 // surface format. ConvertLine writes every pixel without reading `out`; it
 // runs on vector units where the processor has them, and may read up to
 // `readable` bytes from `bgr` (at least width * 3; 0 means just that).
 void ConvertLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable = 0);
 void PackLine(const std::uint32_t* in, std::uint8_t* bgr, std::int32_t width);
-
-// Three-index pixel array: channel 0..2 fastest, then pixel x, then row
-// (bottom-up); Width * 3 bytes per row, no padding and no extra row.
-struct PixelArray3D {
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::vector<std::uint8_t> bytes;
-};
 
 // The stateless operations between surfaces and arrays. Reading replaces the
 // array whole; a Set operation replaces the whole picture of the surface,
@@ -105,8 +117,6 @@ struct PixelArray3D {
 // reading past the array.
 std::int32_t GetImageWidth(const PictureSurface& surface);
 std::int32_t GetImageHeight(const PictureSurface& surface);
-// (Height + 1) * Width * 3.
-std::int32_t GetImageStreamLength(const PictureSurface& surface);
 
 // Rows 0..Height-1 of `data` receive the picture bottom-up, or top-down when
 // `correctOrientation`; the extra row stays zero.
@@ -121,15 +131,5 @@ void SetImageData2D(PictureSurface& surface, EventPump& events, std::int32_t ori
 // surface since, or it lost its picture) the whole picture is copied.
 void PresentChanges(PictureSurface& surface, EventPump& events, std::int32_t width, std::int32_t height,
                     PixelArray& frame);
-
-void GetImageData(PictureSurface& surface, PixelArray3D& data);
-void SetImageData(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
-                  std::int32_t originalHeight, const PixelArray3D& data);
-
-// The stream holds GetImageStreamLength() + 1 bytes; rows are Width * 3 bytes
-// apart, bottom-up.
-void GetImageDataStream(PictureSurface& surface, std::vector<std::uint8_t>& data);
-void SetImageDataStream(PictureSurface& surface, EventPump& events, std::int32_t originalWidth,
-                        std::int32_t originalHeight, std::span<const std::uint8_t> data);
 
 }  // namespace brindlet

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "ui/window_plan.h"
+
 namespace brindlet::ui {
 namespace {
 
@@ -119,56 +121,56 @@ void PegTextBox::SetText(const QString& text) {
   if (shown != toPlainText()) setPlainText(shown);
 }
 
-DebugWindow::DebugWindow() : QWidget(nullptr, Qt::Tool) {
-  setObjectName(QStringLiteral("frmDebug"));
+DebugWindow::DebugWindow(QWidget* panelOf) : QWidget(panelOf, panelOf == nullptr ? Qt::Tool : Qt::Widget) {
+  setObjectName(QStringLiteral("debugWindow"));
   setWindowTitle(QStringLiteral("Debug"));
-  setFixedSize(kClientSize);
+  setFixedSize(kDebugClientSize);
   setAutoFillBackground(true);
   SetColour(this, QPalette::Window, kBackground);
-  move(kDesignPosition);
+  if (panelOf == nullptr) move(kDebugWindowPlace);
 
-  const QFont title = DebugFont(QStringLiteral("Lucida Console"), 15.75, false);
-  const QFont small = DebugFont(QStringLiteral("Consolas"), 8.25, false);
-  const QFont text = DebugFont(QStringLiteral("Consolas"), 9.75, false);
-  const QFont buttons = DebugFont(QStringLiteral("Consolas"), 9.75, true);
+  const QFont titleFont = DebugFont(QStringLiteral("Lucida Console"), 15.75, false);
+  const QFont smallFont = DebugFont(QStringLiteral("Consolas"), 8.25, false);
+  const QFont textFont = DebugFont(QStringLiteral("Consolas"), 9.75, false);
+  const QFont buttonFont = DebugFont(QStringLiteral("Consolas"), 9.75, true);
 
   // Widgets join the window's focus chain in the order they are made, so
   // they are made in the keyboard focus order.
-  lblDebug_ = MakeLabel(this, "lblDebug", QStringLiteral("Brindlet!"), {16, 16, 145, 25}, kWhite, title);
-  lblgState_ = MakeLabel(this, "lblgState", QStringLiteral("gState"), {16, 64, 329, 25}, kWhite, title);
+  MakeLabel(this, "title", QStringLiteral("Brindlet!"), {16, 16, 145, 25}, kWhite, titleFont);
+  state_ = MakeLabel(this, "state", QStringLiteral("gState"), {16, 64, 329, 25}, kWhite, titleFont);
 
-  frmPegInfo_ = MakePanel(this, "frmPegInfo", {16, 104, 337, 129});
-  txtCurrentPeg_ = new PegTextBox(frmPegInfo_);
-  txtCurrentPeg_->setObjectName(QStringLiteral("txtCurrentPeg"));
-  txtCurrentPeg_->setGeometry(8, 8, 321, 113);
-  txtCurrentPeg_->setFont(text);
+  QFrame* pegPanel = MakePanel(this, "pegPanel", {16, 104, 337, 129});
+  peg_text_ = new PegTextBox(pegPanel);
+  peg_text_->setObjectName(QStringLiteral("pegText"));
+  peg_text_->setGeometry(8, 8, 321, 113);
+  peg_text_->setFont(textFont);
   {
-    QPalette palette = txtCurrentPeg_->palette();
+    QPalette palette = peg_text_->palette();
     palette.setColor(QPalette::Base, kBackground);
     palette.setColor(QPalette::Window, kBackground);
     palette.setColor(QPalette::Text, kLightText);
-    txtCurrentPeg_->setPalette(palette);
+    peg_text_->setPalette(palette);
   }
-  txtCurrentPeg_->SetText(QStringLiteral("Text1"));
+  peg_text_->SetText(QStringLiteral("Text1"));
 
-  buttonPanel_ = MakePanel(this, "Frame1", {16, 248, 337, 249});
-  buttonBackdrop_ = new ShapeWidget(QColor(128, 128, 128), kLightText, buttonPanel_);
-  buttonBackdrop_->setObjectName(QStringLiteral("Shape2"));
-  buttonBackdrop_->setGeometry(8, 8, 321, 233);
-  cmdRNDPegs_ = MakeButton(buttonPanel_, "cmdRNDPegs", QStringLiteral("Move!"), {16, 16, 305, 49}, kButtonRed, kWhite,
-                           buttons);
-  cmdShakePegs_ = MakeButton(buttonPanel_, "cmdShakePegs", QStringLiteral("Shake!"), {16, 72, 305, 49}, kButtonRed,
-                             kWhite, buttons);
-  cmdRestart_ = MakeButton(buttonPanel_, "cmdRestart", QStringLiteral("Restart!"), {16, 128, 305, 49}, kButtonRed,
-                           kWhite, buttons);
-  cmdQuit_ = MakeButton(buttonPanel_, "cmdQuit", QStringLiteral("Quit!"), {16, 184, 305, 49}, kButtonGrey, Qt::black,
-                        buttons);
+  QFrame* buttonPanel = MakePanel(this, "buttonPanel", {16, 248, 337, 249});
+  auto* backdrop = new ShapeWidget(QColor(128, 128, 128), kLightText, buttonPanel);
+  backdrop->setObjectName(QStringLiteral("buttonBackdrop"));
+  backdrop->setGeometry(8, 8, 321, 233);
+  move_ = MakeButton(buttonPanel, "moveButton", QStringLiteral("Move!"), {16, 16, 305, 49}, kButtonRed, kWhite,
+                     buttonFont);
+  shake_ = MakeButton(buttonPanel, "shakeButton", QStringLiteral("Shake!"), {16, 72, 305, 49}, kButtonRed, kWhite,
+                      buttonFont);
+  restart_ = MakeButton(buttonPanel, "restartButton", QStringLiteral("Restart!"), {16, 128, 305, 49}, kButtonRed,
+                        kWhite, buttonFont);
+  quit_ = MakeButton(buttonPanel, "quitButton", QStringLiteral("Quit!"), {16, 184, 305, 49}, kButtonGrey, Qt::black,
+                     buttonFont);
 
-  credit_ = MakeLabel(this, "Label1", kCredit, {160, 24, 169, 17}, kLightText, small);
+  MakeLabel(this, "credit", kCredit, {160, 24, 169, 17}, kLightText, smallFont);
 
-  rule_ = new ShapeWidget(QColor(192, 192, 192), QColor(192, 192, 192), this);
-  rule_->setObjectName(QStringLiteral("Shape1"));
-  rule_->setGeometry(16, 48, 337, 9);
+  auto* rule = new ShapeWidget(QColor(192, 192, 192), QColor(192, 192, 192), this);
+  rule->setObjectName(QStringLiteral("rule"));
+  rule->setGeometry(16, 48, 337, 9);
 
   // For screen readers and other assistive tools.
   setAccessibleName(QStringLiteral("Debug"));
@@ -178,37 +180,30 @@ DebugWindow::DebugWindow() : QWidget(nullptr, Qt::Tool) {
     const char* name;
     const char* description;
   } described[] = {
-      {lblgState_, "Game state", "What the game is waiting for"},
-      {txtCurrentPeg_, "Nearest peg", "The details of the peg nearest the cursor, within 30 pixels"},
-      {cmdRNDPegs_, "Move!", "Sends every peg to a new random place"},
-      {cmdShakePegs_, "Shake!", "Shakes the pegs"},
-      {cmdRestart_, "Restart!", "Starts a new game"},
-      {cmdQuit_, "Quit!", "Ends the program"},
+      {state_, "Game state", "What the game is waiting for"},
+      {peg_text_, "Nearest peg", "The details of the peg nearest the cursor, within 30 pixels"},
+      {move_, "Move!", "Sends every peg to a new random place"},
+      {shake_, "Shake!", "Shakes the pegs"},
+      {restart_, "Restart!", "Starts a new game"},
+      {quit_, "Quit!", "Ends the program"},
   };
   for (const auto& d : described) {
     d.widget->setAccessibleName(QString::fromUtf8(d.name));
     d.widget->setAccessibleDescription(QString::fromUtf8(d.description));
   }
-}
-
-void DebugWindow::SetToolWindow(bool tool) {
-  const Qt::WindowFlags flags =
-      tool ? Qt::WindowFlags(Qt::Tool)
-           : Qt::WindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  if (windowFlags() == flags) return;
-  const bool shown = isVisible();
-  const QPoint at = pos();
-  setWindowFlags(flags);  // hides the window
-  move(at);
-  if (shown) show();
+  // As a panel its controls work with the mouse only: Tab, Space and the
+  // arrows stay with the game.
+  if (panelOf != nullptr) {
+    for (QWidget* child : findChildren<QWidget*>()) child->setFocusPolicy(Qt::NoFocus);
+  }
 }
 
 void DebugWindow::ShowState(std::string_view caption) {
-  lblgState_->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+  state_->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
 }
 
 void DebugWindow::ShowPegDetails(std::string_view text) {
-  txtCurrentPeg_->SetText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  peg_text_->SetText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 }  // namespace brindlet::ui

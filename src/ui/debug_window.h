@@ -1,16 +1,21 @@
-// frmDebug: the developer's window beside the playfield. It shows the game
-// state and the details of the peg nearest the cursor, and carries the four
-// buttons (move, shake, restart, quit). It owns no game state: the main
-// window fills it and wires its buttons.
+// The debug window beside the playfield. It shows the game state and the
+// details of the peg nearest the cursor, and carries the four buttons (move,
+// shake, restart, quit). It owns no game state: the main window fills it and
+// wires its buttons. A window of its own, or a panel inside the main window
+// where the platform cannot place a second window (see presenter.h).
+//
+// The design names its parts frmDebug (the window), lblDebug (the title),
+// Label1 (the credit), Shape1 (the rule), lblgState (the state), frmPegInfo
+// and txtCurrentPeg (the peg read-out), Frame1 and Shape2 (the button panel
+// and its backdrop), and cmdRNDPegs, cmdShakePegs, cmdRestart and cmdQuit
+// (the buttons "Move!", "Shake!", "Restart!" and "Quit!").
 #pragma once
 
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPoint>
 #include <QPushButton>
-#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -62,49 +67,32 @@ class DebugWindow final : public QWidget, public DebugView {
   Q_OBJECT
 
  public:
-  // Where the window's frame opens (unless the main window's plan moves it,
-  // see PlanWindows), and the size of its client area.
-  static constexpr QPoint kDesignPosition{10, 28};
-  static constexpr QSize kClientSize{371, 515};
   static const QColor kBackground;
 
-  DebugWindow();
+  // A window of its own (a tool window: small caption, no taskbar entry,
+  // kept above the program's other windows) when `panelOf` is null;
+  // otherwise a panel inside that window, whose controls never take the
+  // keyboard focus (the keys stay the game's).
+  explicit DebugWindow(QWidget* panelOf);
 
-  // A tool window (small caption, no taskbar entry; the window system keeps
-  // it above the program's other windows), or an ordinary fixed-size window;
-  // either way it stays where it is.
-  void SetToolWindow(bool tool);
-
-  QLabel* lblDebug() const { return lblDebug_; }
-  QLabel* credit() const { return credit_; }
-  ShapeWidget* rule() const { return rule_; }
-  QLabel* lblgState() const { return lblgState_; }
-  QFrame* frmPegInfo() const { return frmPegInfo_; }
-  PegTextBox* txtCurrentPeg() const { return txtCurrentPeg_; }
-  QFrame* buttonPanel() const { return buttonPanel_; }
-  ShapeWidget* buttonBackdrop() const { return buttonBackdrop_; }
-  QPushButton* cmdRNDPegs() const { return cmdRNDPegs_; }
-  QPushButton* cmdShakePegs() const { return cmdShakePegs_; }
-  QPushButton* cmdRestart() const { return cmdRestart_; }
-  QPushButton* cmdQuit() const { return cmdQuit_; }
+  QLabel& stateLabel() const { return *state_; }
+  PegTextBox& pegText() const { return *peg_text_; }
+  QPushButton& moveButton() const { return *move_; }
+  QPushButton& shakeButton() const { return *shake_; }
+  QPushButton& restartButton() const { return *restart_; }
+  QPushButton& quitButton() const { return *quit_; }
 
   // --- DebugView ---
   void ShowState(std::string_view caption) override;
   void ShowPegDetails(std::string_view text) override;
 
  private:
-  QLabel* lblDebug_ = nullptr;
-  QLabel* lblgState_ = nullptr;
-  QFrame* frmPegInfo_ = nullptr;
-  PegTextBox* txtCurrentPeg_ = nullptr;
-  QFrame* buttonPanel_ = nullptr;
-  ShapeWidget* buttonBackdrop_ = nullptr;
-  QPushButton* cmdRNDPegs_ = nullptr;
-  QPushButton* cmdShakePegs_ = nullptr;
-  QPushButton* cmdRestart_ = nullptr;
-  QPushButton* cmdQuit_ = nullptr;
-  QLabel* credit_ = nullptr;
-  ShapeWidget* rule_ = nullptr;
+  QLabel* state_ = nullptr;
+  PegTextBox* peg_text_ = nullptr;
+  QPushButton* move_ = nullptr;
+  QPushButton* shake_ = nullptr;
+  QPushButton* restart_ = nullptr;
+  QPushButton* quit_ = nullptr;
 };
 
 }  // namespace brindlet::ui

@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ui/launch.h"
+#include "startup/quoted.h"
 
 namespace brindlet::ui {
 
-std::unique_ptr<TickLog> TickLog::FromEnvironment(const EnvLookup& env, std::string* problem) {
+std::unique_ptr<TickLog> TickLog::FromEnvironment(const startup::EnvLookup& env, std::string* problem) {
   const std::optional<std::string> path = env(kVariable);
   if (!path || path->empty()) return nullptr;
   std::string reason;
@@ -31,7 +31,7 @@ std::unique_ptr<TickLog> TickLog::FromEnvironment(const EnvLookup& env, std::str
 std::unique_ptr<TickLog> TickLog::Open(const std::string& path, std::string* problem) {
   const auto refuse = [&](const char* why) -> std::unique_ptr<TickLog> {
     if (problem != nullptr) {
-      *problem = std::string("brindlet: no tick log: ") + kVariable + " names " + Quoted(path) + ", " + why + ".";
+      *problem = std::string("brindlet: no tick log: ") + kVariable + " names " + startup::Quoted(path) + ", " + why + ".";
     }
     return nullptr;
   };
@@ -88,7 +88,7 @@ bool TickLog::Flush() {
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       std::fprintf(stderr, "brindlet: could not write the tick log to %s (%s); no more ticks are logged.\n",
-                   Quoted(path_).c_str(), written < 0 ? std::strerror(errno) : "nothing written");
+                   startup::Quoted(path_).c_str(), written < 0 ? std::strerror(errno) : "nothing written");
       failed_ = true;
       return false;
     }

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/display_env.h"
+#include "startup/environment.h"
 
 namespace brindlet::ui {
 
@@ -27,7 +27,7 @@ class TickLog {
   // A log writing to the file BRINDLET_TICK_LOG names; nullptr when the
   // variable is unset or empty, or when the file can't be used. Then the
   // one line that says why goes to `problem`, or to stderr when that is null.
-  static std::unique_ptr<TickLog> FromEnvironment(const EnvLookup& env, std::string* problem = nullptr);
+  static std::unique_ptr<TickLog> FromEnvironment(const startup::EnvLookup& env, std::string* problem = nullptr);
   // A log writing to `path` (made or emptied), or nullptr and the reason.
   static std::unique_ptr<TickLog> Open(const std::string& path, std::string* problem);
 

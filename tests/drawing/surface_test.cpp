@@ -24,11 +24,8 @@ using Bgr = std::array<std::uint8_t, 3>;
 // A surface in memory that counts how it is asked to show a new picture.
 class CountingSurface final : public MemorySurface {
  public:
-  CountingSurface(std::int32_t width, std::int32_t height, bool autoRedraw = false) : MemorySurface(width, height) {
-    auto_redraw = autoRedraw;
-  }
+  CountingSurface(std::int32_t width, std::int32_t height) : MemorySurface(width, height) {}
 
-  void Refresh() override { ++refreshes; }
   bool KeepsPicture() const override { return keeps; }
   // A surface can have no room for a moment, as a window being resized.
   std::int32_t Width() const override { return roomless ? 0 : MemorySurface::Width(); }
@@ -58,7 +55,6 @@ class CountingSurface final : public MemorySurface {
     return true;
   }
 
-  int refreshes = 0;
   int changes = 0;
   bool keeps = true;
   bool roomless = false;
@@ -92,18 +88,16 @@ void ExpectPattern(CountingSurface& s) {
   }
 }
 
-TEST(PictureSizes, RowBytesPadScanLinesToFourBytesAndTheStreamHoldsTheExtraRow) {
+TEST(PictureSizes, RowBytesPadScanLinesToFourBytesWithAnExtraRow) {
   const struct {
-    int width, height, rowBytes, streamLength;
-  } cases[] = {{1, 2, 4, 9},   {2, 2, 8, 18},  {3, 2, 12, 27}, {4, 2, 12, 36},
-               {5, 2, 16, 45}, {6, 2, 20, 54}, {7, 2, 24, 63}, {8, 2, 24, 72},
-               {kBackgroundWidth, kBackgroundHeight, 3080, 2373138}};  // the game's background
+    int width, height, rowBytes;
+  } cases[] = {{1, 2, 4},   {2, 2, 8},  {3, 2, 12}, {4, 2, 12}, {5, 2, 16},
+               {6, 2, 20},  {7, 2, 24}, {8, 2, 24}, {kBackgroundWidth, kBackgroundHeight, 3080}};  // the background
   for (const auto& c : cases) {
     EXPECT_EQ(PixelArray::RowBytesFor(c.width), c.rowBytes) << c.width;
     CountingSurface surface(c.width, c.height);
     EXPECT_EQ(GetImageWidth(surface), c.width);
     EXPECT_EQ(GetImageHeight(surface), c.height);
-    EXPECT_EQ(GetImageStreamLength(surface), c.streamLength) << c.width;
     PixelArray array;
     GetImageData2D(surface, array, false);
     EXPECT_EQ(array.RowBytes(), c.rowBytes) << c.width;
@@ -131,7 +125,7 @@ TEST(ImageData2D, RowsInTheAskedOrderWithZeroPaddingAndExtraRowAndBackAgain) {
           if (!picture) array(b, row) = 0xEE;  // and back: Set never reads them
         }
       }
-      EXPECT_EQ(surface.changes + surface.refreshes, 0) << "reading shows nothing";
+      EXPECT_EQ(surface.changes, 0) << "reading shows nothing";
       CountingSurface copy(width, height);
       SetImageData2D(copy, events, width, height, array, upright);
       ExpectPattern(copy);
@@ -194,77 +188,27 @@ TEST(SetImageData2D, StretchingDropsOrRepeatsWholeLinesAndColumns) {
   }
 }
 
-// The three Set operations, each handed what its own Get operation read.
-enum class Variant { TwoD, ThreeD, Stream };
-const char* Name(Variant v) { return v == Variant::TwoD ? "2D" : v == Variant::ThreeD ? "3D" : "stream"; }
-
-struct Arrays {
-  PixelArray two_d;
-  PixelArray3D three_d;
-  std::vector<std::uint8_t> stream;
-};
-
-Arrays ReadAll(PictureSurface& source) {
-  Arrays a;
-  GetImageData2D(source, a.two_d, false);
-  GetImageData(source, a.three_d);
-  GetImageDataStream(source, a.stream);
-  return a;
-}
-
-void SetWith(Variant v, PictureSurface& surface, EventPump& events, std::int32_t w, std::int32_t h, const Arrays& a) {
-  switch (v) {
-    case Variant::TwoD: SetImageData2D(surface, events, w, h, a.two_d, false); break;
-    case Variant::ThreeD: SetImageData(surface, events, w, h, a.three_d); break;
-    case Variant::Stream: SetImageDataStream(surface, events, w, h, a.stream); break;
-  }
-}
-
-TEST(SetOperations, EachShowsThePictureItsGetReadThenLetsEventsRunOnce) {
-  // 3D arrays and streams are rows of Width * 3 bytes, bottom-up, with no
-  // padding; the stream ends in a zeroed extra row and one more byte. A
-  // surface that redraws itself is refreshed at once, any other only told
-  // that its picture changed; one nobody can see receives nothing. Events
-  // run once, after the picture is in place.
+TEST(SetImageData2D, ShowsThePictureItsGetReadThenLetsEventsRunOnce) {
+  // A surface is told that its picture changed; one nobody can see receives
+  // nothing. Events run once, after the picture is in place.
   for (int width = 1; width <= 7; ++width) {
     for (int height : {1, 3, 9}) {
       CountingSurface source = PatternSurface(width, height);
-      const Arrays a = ReadAll(source);
-      ASSERT_EQ(a.three_d.width, width);
-      ASSERT_EQ(a.three_d.height, height);
-      ASSERT_EQ(a.three_d.bytes.size(), static_cast<std::size_t>(width * 3 * height));
-      ASSERT_EQ(a.stream.size(), static_cast<std::size_t>((height + 1) * width * 3 + 1));
-      for (std::size_t at = 0; at < a.stream.size(); ++at) {
-        const int pixel = static_cast<int>(at / 3);
-        const int expected = pixel < width * height ? Pattern(pixel % width, height - 1 - pixel / width)[at % 3] : 0;
-        ASSERT_EQ(a.stream[at], expected) << width << " x " << height << ", stream byte " << at;
-        if (at < a.three_d.bytes.size()) {
-          ASSERT_EQ(a.three_d.bytes[at], expected) << width << " x " << height << ", 3D byte " << at;
-        }
-      }
-      for (Variant variant : {Variant::TwoD, Variant::ThreeD, Variant::Stream}) {
-        for (bool autoRedraw : {false, true}) {
-          for (bool shown : {true, false}) {
-            SCOPED_TRACE(::testing::Message() << width << " x " << height << ", " << Name(variant)
-                                              << (autoRedraw ? ", redraws itself" : "") << (shown ? "" : ", hidden"));
-            CountingSurface surface(width, height, autoRedraw);
-            surface.shown = shown;
-            const int changes = shown ? 1 : 0;
-            const int refreshes = shown && autoRedraw ? 1 : 0;
-            HeadlessPlatform events(1, 1);
-            bool doneBeforeEvents = false;
-            events.at_yield = [&] {
-              doneBeforeEvents = surface.changes == changes && surface.refreshes == refreshes &&
-                                 surface.IsBlank() == !shown;
-            };
-            SetWith(variant, surface, events, width, height, a);
-            EXPECT_EQ(events.yields(), 1);
-            EXPECT_TRUE(doneBeforeEvents) << "events run only after the picture is in place";
-            EXPECT_EQ(surface.changes, changes);
-            EXPECT_EQ(surface.refreshes, refreshes);
-            if (shown) ExpectPattern(surface);
-          }
-        }
+      PixelArray read;
+      GetImageData2D(source, read, false);
+      for (bool shown : {true, false}) {
+        SCOPED_TRACE(::testing::Message() << width << " x " << height << (shown ? "" : ", hidden"));
+        CountingSurface surface(width, height);
+        surface.shown = shown;
+        const int changes = shown ? 1 : 0;
+        HeadlessPlatform events(1, 1);
+        bool doneBeforeEvents = false;
+        events.at_yield = [&] { doneBeforeEvents = surface.changes == changes && surface.IsBlank() == !shown; };
+        SetImageData2D(surface, events, width, height, read, false);
+        EXPECT_EQ(events.yields(), 1);
+        EXPECT_TRUE(doneBeforeEvents) << "events run only after the picture is in place";
+        EXPECT_EQ(surface.changes, changes);
+        if (shown) ExpectPattern(surface);
       }
     }
   }
@@ -273,34 +217,26 @@ TEST(SetOperations, EachShowsThePictureItsGetReadThenLetsEventsRunOnce) {
 TEST(SetOperations, RefuseAnArrayTooSmallForThePictureAndLeaveTheSurfaceAlone) {
   HeadlessPlatform events(1, 1);
   const std::int32_t w = 5;
-  CountingSurface surface(w, 4, true);
+  CountingSurface surface(w, 4);
 
   // Five pixels a row need 16 bytes; rows 0..3 of a 5 x 3 array (its extra
   // row included) are exactly enough for a picture 4 lines high, not 5.
   const PixelArray fits(w, 3);
   EXPECT_NO_THROW(SetImageData2D(surface, events, w, 4, fits, false));
-  PixelArray3D three_d{w, 4, std::vector<std::uint8_t>(w * 3 * 4)};
-  EXPECT_NO_THROW(SetImageData(surface, events, w, 4, three_d));
-  std::vector<std::uint8_t> stream(w * 3 * 4);
-  EXPECT_NO_THROW(SetImageDataStream(surface, events, w, 4, stream));
-  EXPECT_EQ(events.yields(), 3);
+  EXPECT_EQ(events.yields(), 1);
 
-  CountingSurface untouched(w, 4, true);
+  CountingSurface untouched(w, 4);
   untouched.SetPixel(2, 2, {9, 9, 9});
   const PixelArray narrow(4, 3);  // 12-byte rows
   EXPECT_THROW(SetImageData2D(untouched, events, w, 5, fits, false), std::length_error);
   EXPECT_THROW(SetImageData2D(untouched, events, w, 4, narrow, false), std::length_error);
   EXPECT_THROW(SetImageData2D(untouched, events, w, 4, PixelArray(), true), std::length_error);
-  three_d.bytes.pop_back();
-  EXPECT_THROW(SetImageData(untouched, events, w, 4, three_d), std::length_error);
-  stream.pop_back();
-  EXPECT_THROW(SetImageDataStream(untouched, events, w, 4, stream), std::length_error);
 
   EXPECT_EQ(untouched.PixelAt(2, 2), (Bgr{9, 9, 9}));
   untouched.SetPixel(2, 2, {0, 0, 0});
   EXPECT_TRUE(untouched.IsBlank());
-  EXPECT_EQ(untouched.changes + untouched.refreshes, 0);
-  EXPECT_EQ(events.yields(), 3) << "a refused picture lets no events run";
+  EXPECT_EQ(untouched.changes, 0);
+  EXPECT_EQ(events.yields(), 1) << "a refused picture lets no events run";
 }
 
 TEST(ScanLines, ConvertAndPackAgreeWithAPlainLoopAtEveryWidth) {

@@ -18,7 +18,7 @@
 namespace brindlet::ui {
 namespace {
 
-EnvLookup FakeEnvironment(std::map<std::string, std::string> values) {
+startup::EnvLookup FakeEnvironment(std::map<std::string, std::string> values) {
   return [values](const char* name) -> std::optional<std::string> {
     const auto found = values.find(name);
     if (found == values.end()) return std::nullopt;

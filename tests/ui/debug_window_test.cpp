@@ -18,40 +18,39 @@ namespace {
 const QColor kWhite(255, 255, 255);
 const QColor kLight(224, 224, 224);
 
+template <typename T = QWidget>
+T* Part(const QWidget& window, const char* name) {
+  return window.findChild<T*>(QString::fromLatin1(name));
+}
+
 TEST(DebugWindow, LayoutAsDesigned) {
-  DebugWindow w;
+  DebugWindow w(nullptr);
   EXPECT_EQ(w.windowTitle(), "Debug");
   EXPECT_EQ(w.parentWidget(), nullptr);
+  EXPECT_EQ(w.windowType(), Qt::Tool);
   EXPECT_EQ(w.minimumSize(), QSize(371, 515));
   EXPECT_EQ(w.maximumSize(), QSize(371, 515));
-  ExpectPlaced(w, {{"lblDebug", "frmDebug", {16, 16, 145, 25}},
-                   {"Label1", "frmDebug", {160, 24, 169, 17}},
-                   {"Shape1", "frmDebug", {16, 48, 337, 9}},
-                   {"lblgState", "frmDebug", {16, 64, 329, 25}},
-                   {"frmPegInfo", "frmDebug", {16, 104, 337, 129}},
-                   {"txtCurrentPeg", "frmPegInfo", {8, 8, 321, 113}},
-                   {"Frame1", "frmDebug", {16, 248, 337, 249}},
-                   {"Shape2", "Frame1", {8, 8, 321, 233}},
-                   {"cmdRNDPegs", "Frame1", {16, 16, 305, 49}},
-                   {"cmdShakePegs", "Frame1", {16, 72, 305, 49}},
-                   {"cmdRestart", "Frame1", {16, 128, 305, 49}},
-                   {"cmdQuit", "Frame1", {16, 184, 305, 49}}});
-  // A tool window at its design place; made an ordinary window and back, it
-  // stays shown where it was.
+  ExpectPlaced(w, {{"title", "debugWindow", {16, 16, 145, 25}},
+                   {"credit", "debugWindow", {160, 24, 169, 17}},
+                   {"rule", "debugWindow", {16, 48, 337, 9}},
+                   {"state", "debugWindow", {16, 64, 329, 25}},
+                   {"pegPanel", "debugWindow", {16, 104, 337, 129}},
+                   {"pegText", "pegPanel", {8, 8, 321, 113}},
+                   {"buttonPanel", "debugWindow", {16, 248, 337, 249}},
+                   {"buttonBackdrop", "buttonPanel", {8, 8, 321, 233}},
+                   {"moveButton", "buttonPanel", {16, 16, 305, 49}},
+                   {"shakeButton", "buttonPanel", {16, 72, 305, 49}},
+                   {"restartButton", "buttonPanel", {16, 128, 305, 49}},
+                   {"quitButton", "buttonPanel", {16, 184, 305, 49}}});
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  for (bool tool : {true, false, true}) {
-    w.SetToolWindow(tool);
-    EXPECT_EQ(w.windowType() == Qt::Tool, tool);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(10, 28));
-  }
+  EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(10, 28));
 }
 
 // Captions in the designed faces (or the monospace stand-in) and colours;
 // every caption, the longest state line too, fits its control.
 TEST(DebugWindow, CaptionsFontsAndColours) {
-  DebugWindow w;
+  DebugWindow w(nullptr);
   const struct {
     QWidget* widget;
     QString caption;
@@ -60,15 +59,15 @@ TEST(DebugWindow, CaptionsFontsAndColours) {
     bool bold;
     QColor text;
   } rows[] = {
-      {w.lblDebug(), "Brindlet!", "Lucida Console", 15.75, false, kWhite},
-      {w.lblgState(), "State: Second Selected", "Lucida Console", 15.75, false, kWhite},
-      {w.credit(), "A peg-linking puzzle toy", "Consolas", 8.25, false, kLight},
-      {w.cmdRNDPegs(), "Move!", "Consolas", 9.75, true, kWhite},
-      {w.cmdShakePegs(), "Shake!", "Consolas", 9.75, true, kWhite},
-      {w.cmdRestart(), "Restart!", "Consolas", 9.75, true, kWhite},
-      {w.cmdQuit(), "Quit!", "Consolas", 9.75, true, QColor(0, 0, 0)},
+      {Part(w, "title"), "Brindlet!", "Lucida Console", 15.75, false, kWhite},
+      {&w.stateLabel(), "State: Second Selected", "Lucida Console", 15.75, false, kWhite},
+      {Part(w, "credit"), "A peg-linking puzzle toy", "Consolas", 8.25, false, kLight},
+      {&w.moveButton(), "Move!", "Consolas", 9.75, true, kWhite},
+      {&w.shakeButton(), "Shake!", "Consolas", 9.75, true, kWhite},
+      {&w.restartButton(), "Restart!", "Consolas", 9.75, true, kWhite},
+      {&w.quitButton(), "Quit!", "Consolas", 9.75, true, QColor(0, 0, 0)},
   };
-  EXPECT_EQ(w.lblgState()->text(), "gState");
+  EXPECT_EQ(w.stateLabel().text(), "gState");
   w.ShowState("State: Second Selected");
   for (const auto& r : rows) {
     SCOPED_TRACE(r.widget->objectName().toStdString());
@@ -89,7 +88,7 @@ TEST(DebugWindow, CaptionsFontsAndColours) {
 
 // What the window shows, pixel by pixel, at points away from text.
 TEST(DebugWindow, DrawsItsBackgroundsPanelsAndShapes) {
-  DebugWindow w;
+  DebugWindow w(nullptr);
   const QImage shot = w.grab().toImage();
   ASSERT_EQ(shot.size(), QSize(371, 515));
   const std::pair<QPoint, int> greys[] = {// window, rule, panels, text box, backdrop border and fill
@@ -99,24 +98,28 @@ TEST(DebugWindow, DrawsItsBackgroundsPanelsAndShapes) {
   for (const auto& [at, grey] : greys)
     EXPECT_EQ(shot.pixelColor(at), QColor(grey, grey, grey)) << at.x() << "," << at.y();
   // The buttons in their colours: dark red, and grey.
-  const QColor move = shot.pixelColor(w.cmdRNDPegs()->mapTo(&w, QPoint(20, 40)));
+  const QColor move = shot.pixelColor(w.moveButton().mapTo(&w, QPoint(20, 40)));
   EXPECT_GT(move.red(), move.green() + 20);
   EXPECT_EQ(move.green(), move.blue());
-  const QColor quit = shot.pixelColor(w.cmdQuit()->mapTo(&w, QPoint(20, 40)));
+  const QColor quit = shot.pixelColor(w.quitButton().mapTo(&w, QPoint(20, 40)));
   EXPECT_TRUE(quit.red() == quit.green() && quit.green() == quit.blue());
 }
 
 TEST(DebugWindow, TabGoesRoundTheReadOutAndTheButtonsInTheDesignedOrder) {
-  DebugWindow w;
+  DebugWindow w(nullptr);
   EXPECT_EQ(TabRound(w),
-            std::vector<std::string>({"txtCurrentPeg", "cmdRNDPegs", "cmdShakePegs", "cmdRestart", "cmdQuit"}));
+            std::vector<std::string>({"pegText", "moveButton", "shakeButton", "restartButton", "quitButton"}));
+  // As a panel in another window none of them takes the focus.
+  QWidget holder;
+  const DebugWindow panel(&holder);
+  for (const QWidget* part : panel.findChildren<QWidget*>()) EXPECT_EQ(part->focusPolicy(), Qt::NoFocus);
 }
 
 TEST(DebugWindow, PegReadOutShowsItsSevenLinesWhole) {
   const std::pair<QString, QString> shown[] = {{"a\r\nb\r", "a\nb"}, {"a\rb", "a\nb"}, {"a\r\n\r\nb\r", "a\n\nb"}};
   for (const auto& [stored, lines] : shown) EXPECT_EQ(PegTextBox::DisplayText(stored), lines) << stored.toStdString();
 
-  DebugWindow w;
+  DebugWindow w(nullptr);
   w.show();
   Peg peg;
   peg.Selected = peg.Master = true;
@@ -125,8 +128,8 @@ TEST(DebugWindow, PegReadOutShowsItsSevenLinesWhole) {
   const std::string details = PegDetails(29.99, 32767, peg);  // the widest numbers
   w.ShowPegDetails(details);
   w.ShowState("State: Checking Link");
-  EXPECT_EQ(w.lblgState()->text(), "State: Checking Link");
-  PegTextBox* box = w.txtCurrentPeg();
+  EXPECT_EQ(w.stateLabel().text(), "State: Checking Link");
+  PegTextBox* box = &w.pegText();
   EXPECT_EQ(box->toPlainText(), PegTextBox::DisplayText(QString::fromStdString(details)));
   EXPECT_EQ(box->document()->blockCount(), 7);
   // All seven lines fit: nothing to scroll, nothing wrapped or cut.
@@ -156,14 +159,14 @@ TEST_F(DebugWindowInGame, ButtonsRunTheirProcedures) {
     b.ShakeAmplitude = 3;
   });
   Board expected = board();
-  QTest::mouseClick(debug().cmdShakePegs(), Qt::LeftButton);
+  QTest::mouseClick(&debug().shakeButton(), Qt::LeftButton);
   expected.ShakeAmplitude = 50;
   EXPECT_TRUE(board() == expected) << "Shake!";
-  QTest::mouseClick(debug().cmdRestart(), Qt::LeftButton);
+  QTest::mouseClick(&debug().restartButton(), Qt::LeftButton);
   expected.gState = GameState::Init;  // the pegs are re-created one by one later
   expected.PegCount = 0;
   EXPECT_TRUE(board() == expected) << "Restart!";
-  QTest::mouseClick(debug().cmdRNDPegs(), Qt::LeftButton);
+  QTest::mouseClick(&debug().moveButton(), Qt::LeftButton);
   for (int i = 1; i <= expected.Total(); ++i) {  // every peg gets a new target in the playfield
     const Peg& after = board().Pegs[i];
     EXPECT_NE(after.TargetX, expected.Pegs[i].TargetX) << i;
@@ -187,26 +190,26 @@ TEST_F(DebugWindowInGame, ReadOutAndTheCornerClick) {
     b.MousePosY = 200;
   });
   game().DebugTick();
-  EXPECT_EQ(debug().lblgState()->text(), "State: Idle");
-  EXPECT_EQ(debug().txtCurrentPeg()->toPlainText(),
+  EXPECT_EQ(debug().stateLabel().text(), "State: Idle");
+  EXPECT_EQ(debug().pegText().toPlainText(),
             "Nearest: 12\nNum: 42\nSelected? True\nLinked? False\nMaster? False\nLink Target: 0\nLinkeffect Timer: 0");
 
   Change([](Board& b) { b.MousePosX = b.MousePosY = 5; });  // the corner
-  DebugWindow* const shown = window_->frmDebug();
-  QTest::mouseClick(window_->picOutput(), Qt::LeftButton, {}, QPoint(6, 6));
+  DebugWindow* const shown = &debug();
+  QTest::mouseClick(own(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(shown->isVisible());
   QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-  QTest::mouseClick(window_->picOutput(), Qt::LeftButton, {}, QPoint(6, 6));
-  EXPECT_EQ(window_->frmDebug(), shown);
+  QTest::mouseClick(own(), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(&debug(), shown);
   EXPECT_TRUE(shown->isVisible());
   EXPECT_EQ(shown->frameGeometry().topLeft(), QPoint(10, 28));
-  EXPECT_TRUE(shown->txtCurrentPeg()->toPlainText().startsWith("Nearest: 12")) << "its contents kept";
+  EXPECT_TRUE(shown->pegText().toPlainText().startsWith("Nearest: 12")) << "its contents kept";
 }
 
 TEST_F(DebugWindowInGame, DebugTimerRefreshesTheWindow) {
   Change([](Board& b) { b.gState = GameState::SecondSelected; });
-  window_->SetEnabled(Timer::Debug, true);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return debug().lblgState()->text() == "State: Second Selected"; }, 2000));
+  window_->ticks().SetEnabled(Timer::Debug, true);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return debug().stateLabel().text() == "State: Second Selected"; }, 2000));
 }
 
 }  // namespace

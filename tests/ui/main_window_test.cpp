@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QStyleHints>
 #include <QTest>
 #include <algorithm>
@@ -21,7 +20,7 @@
 #include "render/scale.h"
 #include "render/surface.h"
 #include "ui/aux_windows.h"
-#include "ui/display_env.h"
+#include "ui/painted_presenter.h"
 #include "ui_test_support.h"
 
 namespace brindlet::ui {
@@ -47,8 +46,7 @@ int DifferingRows(const QImage& shown, QPoint at, const PixelArray& frame) {
 }
 
 // What the playfield's own window last handed the screen, top line first.
-QImage OnScreen(PictureBox* box) {
-  QWindow* shown = box->OwnWindow();
+QImage OnScreen(QWindow* shown) {
   return shown->screen()->grabWindow(shown->winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -61,11 +59,11 @@ bool OnOffscreenPlatform() { return QGuiApplication::platformName() == QLatin1St
 // without telling the playfield's own window, and Qt may still enter that
 // window where the test's earlier mouse events left its pointer: once that
 // has run, the window is told the pointer left, so that it is asked.
-void PointerTo(PictureBox* field, QPoint global) {
+void PointerTo(QWindow* own, QPoint global) {
   QCursor::setPos(global);
   QCoreApplication::processEvents();
   QEvent leave(QEvent::Leave);
-  QCoreApplication::sendEvent(field->OwnWindow(), &leave);
+  QCoreApplication::sendEvent(own, &leave);
 }
 
 TEST_F(FrontEnd, OpensBesideTheDebugWindowAtThePlayfieldsSize) {
@@ -74,54 +72,44 @@ TEST_F(FrontEnd, OpensBesideTheDebugWindowAtThePlayfieldsSize) {
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(w.size(), QSize(1028, 772));
   // A one-pixel border round the 1026 x 770 background, shown 1:1.
-  EXPECT_EQ(w.picOutput()->geometry(), QRect(0, 0, 1028, 772));
-  EXPECT_EQ(w.picOutput()->contentsRect(), QRect(1, 1, 1026, 770));
-  EXPECT_EQ(w.picOutput()->Image().size(), QSize(1026, 770));
-  EXPECT_TRUE(w.PicBG()->isHidden());
+  EXPECT_EQ(field().geometry(), QRect(0, 0, 1028, 772));
+  EXPECT_EQ(field().contentsRect(), QRect(1, 1, 1026, 770));
+  EXPECT_EQ(field().Image().size(), QSize(1026, 770));
   EXPECT_EQ(QSize(game().field().width, game().field().height), QSize(1026, 770));
-  EXPECT_EQ(w.frmControls(), nullptr) << "nothing in the game opens the controls window";
+  EXPECT_FALSE(w.IsVisible(Window::Controls)) << "nothing in the game opens the controls window";
   // Beside the debug window, which stays a tool window; the gap leaves room
   // for the debug window's frame, unknown until it opens.
-  const QRect debugFrame = w.frmDebug()->frameGeometry();
+  const QRect debugFrame = debug().frameGeometry();
   const QRect mainFrame = w.frameGeometry();
-  EXPECT_TRUE(w.frmDebug()->isVisible());
-  EXPECT_EQ(w.frmDebug()->windowType(), Qt::Tool);
+  EXPECT_TRUE(debug().isVisible());
+  EXPECT_EQ(debug().windowType(), Qt::Tool);
   EXPECT_FALSE(mainFrame.intersects(debugFrame));
-  EXPECT_LE(mainFrame.left() - debugFrame.right(), MainWindow::kGapToDebugWindow + 1);
+  EXPECT_LE(mainFrame.left() - debugFrame.right(), kGapToDebugWindow + 1);
   EXPECT_EQ(mainFrame.top(), debugFrame.top());
   EXPECT_TRUE(w.screen()->availableGeometry().contains(mainFrame));
 }
 
 TEST_F(FrontEnd, StartsThreeTimersAndSwitchesEachOnAndOff) {
-  const struct {
-    Timer timer;
-    const char* name;
-    int interval;
-    bool active;
-  } rows[] = {{Timer::MainLoop, "tmrMainLoop", 25, true},
-              {Timer::Effects, "tmrEffects", 20, true},
-              {Timer::Debug, "tmrDebug", 100, true},
-              {Timer::Display, "tmrDisplay", 25, false}};
-  for (const auto& r : rows) {
-    QTimer* timer = window_->TimerFor(r.timer);
-    EXPECT_EQ(timer->interval(), r.interval) << r.name;
-    EXPECT_EQ(timer->isActive(), r.active) << r.name;
-    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << r.name;
+  for (const Timer timer : kTimers) {
+    EXPECT_EQ(window_->ticks().Enabled(timer), timer != Timer::Display) << "the display timer never runs";
     for (bool on : {false, true, true, false}) {
-      window_->SetEnabled(r.timer, on);
-      EXPECT_EQ(timer->isActive(), on) << r.name;
+      window_->ticks().SetEnabled(timer, on);
+      EXPECT_EQ(window_->ticks().Enabled(timer), on);
     }
   }
 }
 
 TEST_F(FrontEnd, ShowsHidesAndClosesEachWindow) {
-  EXPECT_FALSE(window_->IsVisible(Window::Controls));
-  window_->Show(Window::Controls);
   window_->Close(Window::Controls);
-  EXPECT_EQ(window_->frmControls(), nullptr) << "no controls window is made to be shown or closed";
-  window_->EnsureControlsWindow();
+  EXPECT_FALSE(window_->IsVisible(Window::Controls)) << "no controls window is made to be closed";
+  window_->Show(Window::Controls);
+  QWidget* controls = QApplication::topLevelWidgets().value(0);
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (qobject_cast<ControlsWindow*>(w) != nullptr) controls = w;
+  }
+  ASSERT_NE(qobject_cast<ControlsWindow*>(controls), nullptr) << "made when first shown";
   const std::pair<Window, QWidget*> rows[] = {
-      {Window::Main, window_.get()}, {Window::Debug, window_->frmDebug()}, {Window::Controls, window_->frmControls()}};
+      {Window::Main, window_.get()}, {Window::Debug, &debug()}, {Window::Controls, controls}};
   for (const auto& [role, widget] : rows) {
     SCOPED_TRACE(widget->objectName().toStdString());
     for (bool shown : {false, true}) {
@@ -132,7 +120,7 @@ TEST_F(FrontEnd, ShowsHidesAndClosesEachWindow) {
     window_->Close(role);
     EXPECT_FALSE(widget->isVisible());
   }
-  EXPECT_EQ(window_->EndRequests(), 0) << "closing the main window as a role is not Die";
+  EXPECT_FALSE(window_->EndRequested()) << "closing the main window as a role is not Die";
 }
 
 // ----- The end ------------------------------------------------------------------
@@ -142,21 +130,20 @@ TEST_F(FrontEnd, ShowsHidesAndClosesEachWindow) {
 TEST_F(FrontEnd, QuitAndClosingTheMainWindowEndTheProgramOnce) {
   for (bool quit : {true, false}) {
     if (!quit) SetUp();  // a program afresh
-    ControlsWindow& controls = window_->EnsureControlsWindow();
-    controls.show();
+    window_->Show(Window::Controls);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     if (quit) {
-      QTest::mouseClick(window_->frmDebug()->cmdQuit(), Qt::LeftButton);
+      QTest::mouseClick(&debug().quitButton(), Qt::LeftButton);
     } else {
       QCloseEvent close;
       QCoreApplication::sendEvent(window_->windowHandle(), &close);
       EXPECT_TRUE(close.isAccepted());
     }
-    for (Timer t : kTimers) EXPECT_FALSE(window_->TimerFor(t)->isActive());
+    for (Timer t : kTimers) EXPECT_FALSE(window_->ticks().Enabled(t));
     EXPECT_FALSE(window_->isVisible());
-    EXPECT_FALSE(window_->frmDebug()->isVisible());
-    EXPECT_FALSE(controls.isVisible());
-    EXPECT_EQ(window_->EndRequests(), 1) << (quit ? "Quit!" : "close");
+    EXPECT_FALSE(debug().isVisible());
+    EXPECT_FALSE(window_->IsVisible(Window::Controls));
+    EXPECT_TRUE(window_->EndRequested()) << (quit ? "Quit!" : "close");
   }
 }
 
@@ -165,7 +152,7 @@ TEST_F(FrontEnd, QuitAndClosingTheMainWindowEndTheProgramOnce) {
 TEST_F(FrontEnd, QuitFromInsideNestedEventProcessingEndsTheLoopWithStatusZero) {
   bool tickFinished = false;
   QTimer::singleShot(0, window_.get(), [&] {
-    QTimer::singleShot(0, window_.get(), [&] { window_->frmDebug()->cmdQuit()->click(); });
+    QTimer::singleShot(0, window_.get(), [&] { debug().quitButton().click(); });
     window_->LetEventsRun();
     tickFinished = true;
   });
@@ -174,23 +161,41 @@ TEST_F(FrontEnd, QuitFromInsideNestedEventProcessingEndsTheLoopWithStatusZero) {
   watchdog.start(5000);
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_TRUE(tickFinished);
-  EXPECT_EQ(window_->EndRequests(), 1);
+  EXPECT_TRUE(window_->EndRequested());
 }
 
 // ----- What the playfield shows -----------------------------------------------
 
+// The program with each presenter: what its playfield puts on the screen is
+// read back as the screen has it (the playfield's own window, or the main
+// window's surface where the playfield paints), the client area only.
+class EachPresenter : public StartedProgram, public ::testing::WithParamInterface<PresenterKind> {
+ protected:
+  void SetUp() override { Start(GetParam()); }
+  QImage OnScreen() {
+    if (GetParam() == PresenterKind::X11) return ui::OnScreen(own());
+    QCoreApplication::processEvents();  // the paint asked for
+    const QRect area = field().contentsRect().translated(field().pos());
+    return ui::OnScreen(window_->windowHandle()).copy(area);
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Ui, EachPresenter, ::testing::Values(PresenterKind::X11, PresenterKind::Painted),
+                         [](const auto& kind) { return kind.param == PresenterKind::X11 ? "X11" : "Painted"; });
+
 // A ticking game: each composed frame is what the playfield's bitmap holds,
-// and what its paint puts on the screen, pixel for pixel.
-TEST_F(FrontEnd, ShowsEachComposedFrameExactly) {
+// and what it puts on the screen, pixel for pixel.
+TEST_P(EachPresenter, ShowsEachComposedFrameExactly) {
   QTest::qWait(300);
   StopTimers();
   EXPECT_GT(board().EffectsCounter, 0) << "the effects timer ticked";
-  EXPECT_EQ(debug().lblgState()->text(), "State: Startup") << "the debug timer ticked";
+  EXPECT_EQ(debug().stateLabel().text(), "State: Startup") << "the debug timer ticked";
   game().MainTick();
   const PixelArray& frame = game().FrameImage();
-  EXPECT_TRUE(window_->picOutput()->BitmapInWindow()) << "shown 1:1, the bitmap is the window's backing store";
-  EXPECT_EQ(DifferingRows(window_->picOutput()->Image(), {0, 0}, frame), 0);
-  const QImage shown = OnScreen(window_->picOutput());
+  if (GetParam() == PresenterKind::X11) {
+    EXPECT_TRUE(x11().BitmapInWindow()) << "shown 1:1, the bitmap is the window's backing store";
+  }
+  EXPECT_EQ(DifferingRows(field().Image(), {0, 0}, frame), 0);
+  const QImage shown = OnScreen();
   ASSERT_EQ(shown.size(), QSize(1026, 770));
   EXPECT_EQ(DifferingRows(shown, {0, 0}, frame), 0);
   EXPECT_TRUE(std::any_of(frame.Bytes().begin(), frame.Bytes().end(), [](auto v) { return v != 0; }))
@@ -198,7 +203,7 @@ TEST_F(FrontEnd, ShowsEachComposedFrameExactly) {
 }
 
 // A frame set on the playfield lands exactly, the right way up either way.
-TEST_F(FrontEnd, AFrameSetOnThePlayfieldLandsExactly) {
+TEST_P(EachPresenter, AFrameSetOnThePlayfieldLandsExactly) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get())) << "a picture set on a hidden surface is dropped";
   PixelArray frame(1026, 770);
@@ -206,8 +211,8 @@ TEST_F(FrontEnd, AFrameSetOnThePlayfieldLandsExactly) {
     for (int b = 0; b < 1026 * 3; ++b) frame(b, row) = static_cast<std::uint8_t>(row * 7 + b * 13 + b / 3);
   }
   for (bool correctOrientation : {false, true}) {
-    SetImageData2D(*window_->picOutput(), *window_, 1026, 770, frame, correctOrientation);
-    QImage shown = OnScreen(window_->picOutput());
+    SetImageData2D(field(), *window_, 1026, 770, frame, correctOrientation);
+    QImage shown = OnScreen();
     if (correctOrientation) shown = shown.mirrored();  // rows counted from the top: upside down on screen
     EXPECT_EQ(DifferingRows(shown, {0, 0}, frame), 0) << "correctOrientation " << correctOrientation;
   }
@@ -215,32 +220,32 @@ TEST_F(FrontEnd, AFrameSetOnThePlayfieldLandsExactly) {
 
 // Nothing is pushed to a playfield nobody can see; the game ticks on, and
 // the next frame once it shows again is whole.
-TEST_F(FrontEnd, DropsFramesWhileMinimisedAndShowsTheWholeFrameAfter) {
+TEST_P(EachPresenter, DropsFramesWhileMinimisedAndShowsTheWholeFrameAfter) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  EXPECT_TRUE(window_->picOutput()->Shown());
+  EXPECT_TRUE(field().Shown());
   game().MainTick();
-  const QImage before = window_->picOutput()->Image();
+  const QImage before = field().Image();
   window_->showMinimized();
   QTest::qWait(50);
-  EXPECT_FALSE(window_->picOutput()->Shown());
+  EXPECT_FALSE(field().Shown());
   game().InitGame();
   for (int tick = 0; tick < 10; ++tick) {
     game().EffectsTick();
     game().MainTick();
   }
-  EXPECT_EQ(window_->picOutput()->Image(), before) << "frames made while minimised are dropped";
+  EXPECT_EQ(field().Image(), before) << "frames made while minimised are dropped";
   EXPECT_EQ(board().PegCount, 10) << "the game ticks on";
   window_->showNormal();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   game().MainTick();
-  EXPECT_EQ(DifferingRows(window_->picOutput()->Image(), {0, 0}, game().FrameImage()), 0);
+  EXPECT_EQ(DifferingRows(OnScreen(), {0, 0}, game().FrameImage()), 0);
 }
 
 // Scaled, the bitmap shows as sharp blocks at whole ratios and smoothly
 // between them.
-TEST(PictureBox, ScalesSharpAtWholeRatiosAndSmoothBetween) {
-  PictureBox box;
+TEST(PaintedPlayfield, ScalesSharpAtWholeRatiosAndSmoothBetween) {
+  PaintedPlayfield box(nullptr);
   box.SetBitmapSize({40, 30});
   for (int row = 0; row < 30; ++row) {
     for (int x = 0; x < 40; ++x) box.Line(row)[x] = (x + row) % 2 ? 0xff000000u : 0xffffffffu;
@@ -269,25 +274,25 @@ TEST(PictureBox, ScalesSharpAtWholeRatiosAndSmoothBetween) {
 TEST_F(FrontEnd, SizesThePlayfieldToTheImage) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  PictureBox* field = window_->picOutput();
-  field->Line(field->Height() - 1)[7] = 0xff123456u;  // pixel (7, 0)
+  X11Playfield& field = x11();
+  field.Line(field.Height() - 1)[7] = 0xff123456u;  // pixel (7, 0)
   for (const QSize image : {QSize(300, 200), QSize(0, 0), QSize(1026, 770)}) {
     window_->SizePlayfield(image.width(), image.height());
-    EXPECT_EQ(field->Image().size(), image);
-    EXPECT_EQ(field->BitmapInWindow(), !image.isEmpty());
+    EXPECT_EQ(field.Image().size(), image);
+    EXPECT_EQ(field.BitmapInWindow(), !image.isEmpty());
     if (image.width() == 300) {
-      EXPECT_EQ(field->Image().pixel(7, 0), 0xff123456u);
+      EXPECT_EQ(field.Image().pixel(7, 0), 0xff123456u);
     }
-    EXPECT_EQ(window_->picOutput()->geometry(), QRect({0, 0}, image + QSize(2, 2)));
+    EXPECT_EQ(field.geometry(), QRect({0, 0}, image + QSize(2, 2)));
     EXPECT_EQ(window_->size(), image + QSize(2, 2));
   }
   // A bitmap cut and widened again holds another picture: the whole frame goes.
   game().MainTick();
-  field->SetBitmapSize({300, 200});
+  field.SetBitmapSize({300, 200});
   game().MainTick();
-  field->SetBitmapSize({1026, 770});
+  field.SetBitmapSize({1026, 770});
   game().MainTick();
-  EXPECT_EQ(DifferingRows(field->Image(), {0, 0}, game().FrameImage()), 0);
+  EXPECT_EQ(DifferingRows(field.Image(), {0, 0}, game().FrameImage()), 0);
 }
 
 // On a screen too small for the picture the playfield is shown smaller, and a
@@ -300,11 +305,11 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
       std::find_if(screens.begin(), screens.end(), [](QScreen* s) { return s->name() == "SmallScreen"; });
   ASSERT_NE(found, screens.end()) << "test_main sets up a second, small screen";
   QScreen* small = *found;
-  window_->frmDebug()->setScreen(small);
+  debug().setScreen(small);
   window_->SizePlayfield(1026, 770);
-  PictureBox* field = window_->picOutput();
-  EXPECT_EQ(field->Image().size(), QSize(1026, 770));
-  const QSize shown = field->contentsRect().size();
+  X11Playfield& field = x11();
+  EXPECT_EQ(field.Image().size(), QSize(1026, 770));
+  const QSize shown = field.contentsRect().size();
   EXPECT_LT(shown.height(), 770);
   EXPECT_LE(window_->frameGeometry().height(), small->availableGeometry().height());
   EXPECT_NEAR(shown.width() * 770.0 / 1026, shown.height(), 1.0) << "the same shape";
@@ -317,12 +322,12 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   const QPoint client(static_cast<int>(target.X * shown.width() / 1026),
                       static_cast<int>(target.Y * shown.height() / 770));
-  const QPoint pixel = field->ToBitmap(client);
+  const QPoint pixel = field.ToBitmap(client);
   EXPECT_LE(std::abs(pixel.x() - target.X) + std::abs(pixel.y() - target.Y), 4.0);
-  PointerTo(field, field->mapToGlobal(field->contentsRect().topLeft() + client));
+  PointerTo(own(), field.mapToGlobal(field.contentsRect().topLeft() + client));
   game().MainTick();  // samples the pointer
-  EXPECT_FALSE(field->BitmapInWindow()) << "scaled, the box keeps the bitmap and draws it into the window";
-  QTest::mouseClick(field->OwnWindow(), Qt::LeftButton, {}, client);
+  EXPECT_FALSE(field.BitmapInWindow()) << "scaled, the playfield keeps the bitmap and draws it into the window";
+  QTest::mouseClick(own(), Qt::LeftButton, {}, client);
   EXPECT_EQ(board().gState, GameState::FirstSelected);
   EXPECT_EQ(board().FirstPeg, 57);
 }
@@ -336,7 +341,7 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
 TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
   if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens";
   StopTimers();
-  PictureBox* field = window_->picOutput();
+  X11Playfield* field = &x11();
   const auto screen = [](const char* name) {
     for (QScreen* s : QGuiApplication::screens()) {
       if (s->name() == QLatin1String(name)) return s;
@@ -350,7 +355,7 @@ TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
     }
     const QImage frame = field->Image();
     ASSERT_EQ(DifferingRows(frame, {0, 0}, game().FrameImage()), 0) << step;
-    const QImage shown = OnScreen(field);
+    const QImage shown = OnScreen(own());
     PictureScaler whole;
     whole.SetSizes(frame.width(), frame.height(), shown.width(), shown.height());
     QImage want(shown.size(), QImage::Format_RGB32);
@@ -383,7 +388,7 @@ TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
   for (const char* name : {"HiDpiScreen", "FractionalScreen", "SmallScreen", "TestScreen"}) {
     QScreen* to = screen(name);
     ASSERT_NE(to, nullptr) << "test_main sets up " << name;
-    window_->frmDebug()->setScreen(to);
+    debug().setScreen(to);
     window_->move(to->geometry().topLeft() + QPoint(40, 40));
     window_->windowHandle()->setScreen(to);
     window_->SizePlayfield(1026, 770);  // resized where it must shrink to fit
@@ -422,7 +427,7 @@ TEST(MainWindowPlacement, PlansUsableWindowsAtTheLargestScale) {
       }
       // Below only where beside, at the same scale, would not fit.
       if (plan.arrangement == Arrangement::Below) {
-        const QPoint beside(plan.debug.right() + 1 + MainWindow::kGapToDebugWindow, plan.debug.top());
+        const QPoint beside(plan.debug.right() + 1 + kGapToDebugWindow, plan.debug.top());
         EXPECT_FALSE(available.contains(QRect(beside, plan.main.size())));
       }
       if (!overlapping) {
@@ -435,7 +440,7 @@ TEST(MainWindowPlacement, PlansUsableWindowsAtTheLargestScale) {
   const WindowPlan large = PlanWindows(image, {371, 563}, {8, 40, 8, 8}, {0, 0, 1600, 1000});
   EXPECT_EQ(large.arrangement, Arrangement::Beside);
   EXPECT_EQ(large.scale, 1.0);
-  EXPECT_EQ(large.main.topLeft(), QPoint(10 + 371 + MainWindow::kGapToDebugWindow, 28));
+  EXPECT_EQ(large.main.topLeft(), QPoint(10 + 371 + kGapToDebugWindow, 28));
   EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 1280, 720}).arrangement, Arrangement::Beside);
   EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 768, 1366}).arrangement, Arrangement::Below);
   EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 800, 600}).arrangement, Arrangement::Overlapping);
@@ -447,7 +452,7 @@ TEST(MainWindowPlacement, ToggleCornerIsWhereClicksReachTheCornersPixels) {
   const QSize image(1026, 770);
   const QMargins decorations(1, 20, 1, 1);
   for (double scale : {1.0, 0.8548, 0.5, 0.3}) {
-    PictureBox box;
+    Playfield box(nullptr);
     box.SetSingleBorder(true);
     box.SetBitmapSize(image);
     box.resize(ShownPlayfield(image, scale));
@@ -468,7 +473,7 @@ TEST_F(FrontEnd, CursorIsReadInPlayfieldPixels) {
   if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens and pointer";
   StopTimers();
   for (const QPoint client : {QPoint(0, 0), QPoint(100, 50), QPoint(1025, 769), QPoint(-5, -7), QPoint(1300, 900)}) {
-    PointerTo(window_->picOutput(), window_->picOutput()->mapToGlobal(QPoint(1, 1) + client));
+    PointerTo(own(), field().mapToGlobal(QPoint(1, 1) + client));
     const CursorPoint cursor = window_->PlayfieldCursor();
     EXPECT_EQ(QPoint(cursor.x, cursor.y), client);
     game().MainTick();
@@ -482,74 +487,25 @@ TEST_F(FrontEnd, CursorOverThePlayfieldComesFromItsMoves) {
   if (!OnOffscreenPlatform()) GTEST_SKIP() << "needs the offscreen platform's screens and pointer";
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  PictureBox* box = window_->picOutput();
+  QWindow* box = own();
   const auto cursor = [&] {
     const CursorPoint at = window_->PlayfieldCursor();
     return QPoint(at.x, at.y);
   };
-  PointerTo(box, box->mapToGlobal(QPoint(1, 1) + QPoint(700, 600)));
+  PointerTo(box, field().mapToGlobal(QPoint(1, 1) + QPoint(700, 600)));
   EXPECT_EQ(cursor(), QPoint(700, 600)) << "asked";
-  QTest::mouseMove(box->OwnWindow(), QPoint(40, 30));
+  QTest::mouseMove(box, QPoint(40, 30));
   EXPECT_EQ(cursor(), QPoint(40, 30)) << "told by the move, not asked";
   QEvent leave(QEvent::Leave);
-  QCoreApplication::sendEvent(box->OwnWindow(), &leave);
+  QCoreApplication::sendEvent(box, &leave);
   EXPECT_EQ(cursor(), QPoint(700, 600));
-  QTest::mouseMove(box->OwnWindow(), QPoint(41, 31));
+  QTest::mouseMove(box, QPoint(41, 31));
   EXPECT_EQ(cursor(), QPoint(41, 31));
   window_->move(window_->pos() + QPoint(5, 0));
   EXPECT_TRUE(QTest::qWaitFor([&] { return cursor() == QPoint(695, 600); }, 2000)) << cursor().x();
 }
 
 const QPoint kAt(300, 200);  // in the playfield
-void Wait() { QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50); }
-
-struct ClickCase {
-  const char* name;
-  std::function<void(PictureBox*, QWindow*, QPoint inWindow)> act;
-  int clicks;
-  int doubleClicks;
-  friend void PrintTo(const ClickCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class PlayfieldClicks : public FrontEnd, public ::testing::WithParamInterface<ClickCase> {};
-
-TEST_P(PlayfieldClicks, MouseEventsBecomeClicksAndDoubleClicks) {
-  StopTimers();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  QSignalSpy clicks(window_->picOutput(), &PictureBox::Click);
-  QSignalSpy doubleClicks(window_->picOutput(), &PictureBox::DblClick);
-  GetParam().act(window_->picOutput(), window_->picOutput()->OwnWindow(), kAt);
-  EXPECT_EQ(clicks.count(), GetParam().clicks);
-  EXPECT_EQ(doubleClicks.count(), GetParam().doubleClicks);
-}
-
-using Box = PictureBox*;
-using Win = QWindow*;
-INSTANTIATE_TEST_SUITE_P(
-    Ui, PlayfieldClicks,
-    ::testing::Values(
-        ClickCase{"PressRelease", [](Box b, Win, QPoint) { QTest::mouseClick(b, Qt::LeftButton, {}, kAt); }, 1, 0},
-        ClickCase{"ReleaseAlone", [](Box b, Win, QPoint) { QTest::mouseRelease(b, Qt::LeftButton, {}, kAt); }, 0, 0},
-        ClickCase{"RightButton", [](Box b, Win, QPoint) { QTest::mouseClick(b, Qt::RightButton, {}, kAt); }, 0, 0},
-        // A bare double-click event is the second click only; the release after it is none.
-        ClickCase{"DoubleClickEventThenRelease",
-                  [](Box b, Win, QPoint) {
-                    QTest::mouseDClick(b, Qt::LeftButton, {}, kAt);
-                    QTest::mouseRelease(b, Qt::LeftButton, {}, kAt);
-                  },
-                  0, 1},
-        // Through the window system (X11 order): press, release, double-click, release.
-        ClickCase{"RealDoubleClick", [](Box, Win w, QPoint p) { QTest::mouseDClick(w, Qt::LeftButton, {}, p); }, 1, 1},
-        ClickCase{"RealClickDoubleClickClick",
-                  [](Box, Win w, QPoint p) {
-                    QTest::mouseClick(w, Qt::LeftButton, {}, p);
-                    Wait();
-                    QTest::mouseDClick(w, Qt::LeftButton, {}, p);
-                    Wait();
-                    QTest::mouseClick(w, Qt::LeftButton, {}, p);
-                  },
-                  3, 1}),
-    [](const auto& named) { return std::string(named.param.name); });
 
 // A double-click through the window runs the game's click and then its
 // double-click: from the attract display on empty space, the first starts a
@@ -558,77 +514,8 @@ TEST_F(FrontEnd, ADoubleClickRunsTheGamesClickAndDoubleClick) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   Change([](Board& b) { b.MousePosX = b.MousePosY = -100; });
-  QTest::mouseDClick(window_->picOutput()->OwnWindow(), Qt::LeftButton, {}, kAt);
+  QTest::mouseDClick(own(), Qt::LeftButton, {}, kAt);
   EXPECT_EQ(board().gState, GameState::Idle);
-}
-
-// ----- What main() decides before Qt starts ---------------------------------------
-
-TEST(DisplayEnvironment, DecidesWhetherAndHowToOpenWindows) {
-  using Env = std::map<std::string, std::string>;
-  const char* none = nullptr;
-  const char* noDisplay = kNoDisplayMessage;
-  const char* noPlugin = kNoWaylandPluginMessage;
-  const struct {
-    Env env;
-    bool plugin;  // Qt's Wayland plugin is installed
-    const char* platform;
-    const char* problem;
-  } rows[] = {
-      {{}, true, "", noDisplay},
-      {{{"DISPLAY", ""}}, true, "", noDisplay},
-      {{{"DISPLAY", ":0"}}, false, "xcb", none},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}}, true, "wayland", none},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}}, false, "", noPlugin},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, true, "xcb", none},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, false, "xcb", none},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "wayland"}}, true, "", none},
-      {{{"WAYLAND_DISPLAY", "wayland-0"}, {"QT_QPA_PLATFORM", "wayland-egl"}}, false, "", noPlugin},
-      {{{"QT_QPA_PLATFORM", "offscreen:configfile=/tmp/x.json"}}, false, "", none},
-      {{{"QT_QPA_PLATFORM", "xcb"}}, true, "", noDisplay},
-      {{{"QT_QPA_PLATFORM", "wayland"}, {"DISPLAY", ":0"}}, true, "", noDisplay},
-      {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":1"}}, false, "", none},
-      {{{"QT_QPA_PLATFORM", "wayland;xcb"}}, true, "", noDisplay},
-      {{{"QT_QPA_PLATFORM", ""}}, true, "", noDisplay},
-  };
-  for (const auto& r : rows) {
-    const EnvLookup lookup = [&r](const char* name) -> std::optional<std::string> {
-      const auto it = r.env.find(name);
-      return it == r.env.end() ? std::nullopt : std::optional<std::string>(it->second);
-    };
-    const std::string row = "row " + std::to_string(&r - rows);
-    const PlatformChoice choice = ChoosePlatform(lookup, r.plugin);
-    EXPECT_EQ(choice.platform, r.platform) << row;
-    EXPECT_EQ(std::string(choice.problem ? choice.problem : ""), std::string(r.problem ? r.problem : "")) << row;
-  }
-}
-
-// The plugin is looked for where Qt looks: the platform folder named
-// outright, the platforms folder under each plugin folder, Qt's own.
-TEST(DisplayEnvironment, FindsTheWaylandPluginWhereQtLooksForIt) {
-  const std::filesystem::path root = std::filesystem::path(QDir::tempPath().toStdString()) /
-                                     ("brindlet-plugins-" + std::to_string(QCoreApplication::applicationPid()));
-  std::filesystem::create_directories(root / "a" / "platforms");
-  std::filesystem::create_directories(root / "b" / "platforms");
-  std::filesystem::create_directories(root / "direct");
-  const auto touch = [](const std::filesystem::path& file) { std::ofstream{file}; };
-  touch(root / "a" / "platforms" / "libqxcb.so");
-  const auto lookup = [&](std::map<std::string, std::string> env) {
-    return EnvLookup([env](const char* name) -> std::optional<std::string> {
-      const auto it = env.find(name);
-      return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
-    });
-  };
-  const std::string a = (root / "a").string();
-  const std::string b = (root / "b").string();
-  EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), a));
-  touch(root / "b" / "platforms" / "libqwayland-generic.so");
-  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), ""));
-  EXPECT_TRUE(WaylandPluginInstalled(lookup({}), b));
-  EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
-  touch(root / "direct" / "libqwayland-egl.so");
-  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace

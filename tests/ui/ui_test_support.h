@@ -13,6 +13,7 @@
 
 #include "game/game.h"
 #include "ui/main_window.h"
+#include "ui/x11_presenter.h"
 
 namespace brindlet::ui {
 
@@ -59,20 +60,28 @@ inline Peg RestingPeg(double x, double y) {
 
 inline constexpr Timer kTimers[] = {Timer::Display, Timer::MainLoop, Timer::Debug, Timer::Effects};
 
-// The program as main() starts it: the main window loaded, its timers running.
+// The program as main() starts it, with the presenter of `kind`: the main
+// window loaded, its timers running.
 class StartedProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    window_ = std::make_unique<MainWindow>(random_);
+  void SetUp() override { Start(PresenterKind::X11); }
+  void Start(PresenterKind kind) {
+    window_.reset();
+    window_ = std::make_unique<MainWindow>(random_, kind);
     window_->Load();
   }
   // So that the test alone decides when the game ticks.
   void StopTimers() {
-    for (Timer t : kTimers) window_->SetEnabled(t, false);
+    for (Timer t : kTimers) window_->ticks().SetEnabled(t, false);
   }
   Game& game() { return window_->game(); }
   const Board& board() { return window_->game().board(); }
-  DebugWindow& debug() { return *window_->frmDebug(); }
+  Presenter& presenter() { return window_->presenter(); }
+  Playfield& field() { return window_->presenter().playfield(); }
+  DebugWindow& debug() { return window_->presenter().debug(); }
+  // The X11 presenter's playfield and its own window.
+  X11Playfield& x11() { return dynamic_cast<X11Playfield&>(field()); }
+  QWindow* own() { return &x11().OwnWindow(); }
   // The game's board, changed by `edit`, set back on the game.
   template <typename Edit>
   void Change(Edit edit) {

@@ -1,14 +1,31 @@
-#include "ui/display_env.h"
+#include "startup/environment.h"
+
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
-#include <string_view>
 
-namespace brindlet::ui {
+#include "startup/quoted.h"
+
+namespace brindlet::startup {
 namespace {
+
+// The address space the program needs to start: Qt, its platform plugin,
+// fontconfig and the pictures. Below it the libraries fail in ways that
+// can't be caught (fontconfig crashes, Qt's threads never start), so a
+// smaller limit is refused up front.
+constexpr rlim_t kAddressSpaceNeeded = rlim_t{384} << 20;
+
+std::string Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
 
 bool IsSet(const EnvLookup& env, const char* name) {
   const std::optional<std::string> value = env(name);
@@ -97,4 +114,56 @@ PlatformChoice ChoosePlatform(const EnvLookup& env, bool waylandPlugin) {
   return waylandPlugin ? PlatformChoice{"wayland"} : PlatformChoice{{}, kNoWaylandPluginMessage};
 }
 
-}  // namespace brindlet::ui
+std::optional<double> ParseScaleFactor(std::string_view value) {
+  const std::string text = Trimmed(value);
+  double scale = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), scale);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (!std::isfinite(scale) || scale < kSmallestScaleFactor || scale > kLargestScaleFactor) return std::nullopt;
+  return scale;
+}
+
+std::vector<RejectedValue> CheckEnvironment(const EnvLookup& env) {
+  std::vector<RejectedValue> rejected;
+  const auto value = [&](const char* name) -> std::optional<std::string> {
+    std::optional<std::string> found = env(name);
+    if (found && found->empty()) return std::nullopt;
+    return found;
+  };
+  if (const auto scale = value("QT_SCALE_FACTOR"); scale && !ParseScaleFactor(*scale)) {
+    rejected.push_back({"QT_SCALE_FACTOR", "brindlet: ignoring QT_SCALE_FACTOR=" + Quoted(*scale) +
+                                               ": the scale must be a number from 0.1 to 16."});
+  }
+  if (const auto scales = value("QT_SCREEN_SCALE_FACTORS")) {
+    // "2;1.5" or "HDMI-1=2;eDP-1=1": one scale per screen.
+    bool good = true;
+    std::string_view rest = *scales;
+    while (good && !rest.empty()) {
+      const std::string_view entry = rest.substr(0, rest.find(';'));
+      rest.remove_prefix(std::min(rest.size(), entry.size() + 1));
+      const std::string_view number = entry.substr(entry.find('=') == std::string_view::npos ? 0 : entry.find('=') + 1);
+      if (!Trimmed(entry).empty() && !ParseScaleFactor(number)) good = false;
+    }
+    if (!good) {
+      rejected.push_back({"QT_SCREEN_SCALE_FACTORS", "brindlet: ignoring QT_SCREEN_SCALE_FACTORS=" + Quoted(*scales) +
+                                                         ": each scale must be a number from 0.1 to 16."});
+    }
+  }
+  if (const auto lanes = value("BRINDLET_BLEND_LANES");
+      lanes && *lanes != "1" && *lanes != "2" && *lanes != "4" && *lanes != "8") {
+    rejected.push_back({"BRINDLET_BLEND_LANES", "brindlet: ignoring BRINDLET_BLEND_LANES=" + Quoted(*lanes) +
+                                                    ": it must be 1, 2, 4 or 8 (vector lanes)."});
+  }
+  return rejected;
+}
+
+std::string AddressSpaceProblem() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kAddressSpaceNeeded) {
+    return {};
+  }
+  return "brindlet: the address-space limit (ulimit -v " + std::to_string(limit.rlim_cur >> 10) +
+         ") is too small; Brindlet needs at least " + std::to_string(kAddressSpaceNeeded >> 10) + " KiB.";
+}
+
+}  // namespace brindlet::startup

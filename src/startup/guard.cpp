@@ -1,39 +1,21 @@
-#include "ui/launch.h"
+#include "startup/guard.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QtGlobal>
 #include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
-namespace brindlet::ui {
+#include "startup/environment.h"
+#include "startup/quoted.h"
+
+namespace brindlet::startup {
 namespace {
-
-void AppendHex(std::string& out, const char* prefix, unsigned value, int digits) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%s%0*X", prefix, digits, value);
-  out += buffer;
-}
-
-// Characters that would break a line or turn text round on a terminal:
-// C1 controls, the line and paragraph separators and the bidirectional
-// embeddings, overrides and isolates.
-bool InvisibleControl(char32_t c) {
-  return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
-         (c >= 0x2066 && c <= 0x2069);
-}
-
-std::string Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
-}
 
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
@@ -47,97 +29,6 @@ std::string QuotedName(std::string_view text, std::string_view after) {
   if (close == std::string_view::npos) return {};
   return std::string(text.substr(open + 1, close - open - 1));
 }
-
-}  // namespace
-
-std::string Quoted(std::string_view text, std::size_t max_chars) {
-  std::string out = "'";
-  std::size_t chars = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (chars == max_chars) {
-      out += "'... (" + std::to_string(text.size()) + " bytes in all)";
-      return out;
-    }
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool valid = length > 0 && i + length <= text.size();
-    char32_t code = length == 1 ? c : length == 2 ? (c & 0x1F) : length == 3 ? (c & 0x0F) : (c & 0x07);
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (!valid) {
-      AppendHex(out, "\\x", c, 2);  // not UTF-8: the byte
-      length = 1;
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c < 0x20 || c == 0x7F) {
-      AppendHex(out, "\\x", c, 2);
-    } else if (InvisibleControl(code)) {
-      AppendHex(out, "\\u", static_cast<unsigned>(code), 4);
-    } else {
-      out.append(text.substr(i, length));
-    }
-    i += length;
-    ++chars;
-  }
-  return out + "'";
-}
-
-std::optional<double> ParseScaleFactor(std::string_view value) {
-  const std::string text = Trimmed(value);
-  double scale = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), scale);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (!std::isfinite(scale) || scale < kSmallestScaleFactor || scale > kLargestScaleFactor) return std::nullopt;
-  return scale;
-}
-
-std::vector<RejectedValue> CheckEnvironment(const EnvLookup& env) {
-  std::vector<RejectedValue> rejected;
-  const auto value = [&](const char* name) -> std::optional<std::string> {
-    std::optional<std::string> found = env(name);
-    if (found && found->empty()) return std::nullopt;
-    return found;
-  };
-  if (const auto scale = value("QT_SCALE_FACTOR"); scale && !ParseScaleFactor(*scale)) {
-    rejected.push_back({"QT_SCALE_FACTOR", "brindlet: ignoring QT_SCALE_FACTOR=" + Quoted(*scale) +
-                                               ": the scale must be a number from 0.1 to 16."});
-  }
-  if (const auto scales = value("QT_SCREEN_SCALE_FACTORS")) {
-    // "2;1.5" or "HDMI-1=2;eDP-1=1": one scale per screen.
-    bool good = true;
-    std::string_view rest = *scales;
-    while (good && !rest.empty()) {
-      const std::string_view entry = rest.substr(0, rest.find(';'));
-      rest.remove_prefix(std::min(rest.size(), entry.size() + 1));
-      const std::string_view number = entry.substr(entry.find('=') == std::string_view::npos ? 0 : entry.find('=') + 1);
-      if (!Trimmed(entry).empty() && !ParseScaleFactor(number)) good = false;
-    }
-    if (!good) {
-      rejected.push_back({"QT_SCREEN_SCALE_FACTORS", "brindlet: ignoring QT_SCREEN_SCALE_FACTORS=" + Quoted(*scales) +
-                                                         ": each scale must be a number from 0.1 to 16."});
-    }
-  }
-  if (const auto lanes = value("BRINDLET_BLEND_LANES");
-      lanes && *lanes != "1" && *lanes != "2" && *lanes != "4" && *lanes != "8") {
-    rejected.push_back({"BRINDLET_BLEND_LANES", "brindlet: ignoring BRINDLET_BLEND_LANES=" + Quoted(*lanes) +
-                                                    ": it must be 1, 2, 4 or 8 (vector lanes)."});
-  }
-  return rejected;
-}
-
-// --- Start-up guard ---
-
-namespace {
 
 struct GuardState {
   bool starting = false;
@@ -300,6 +191,18 @@ std::string StartupGuard::Diagnose(const PlatformFacts& facts, std::string_view 
          "; check DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM.";
 }
 
+void StartupGuard::CheckScreen(const PlatformFacts& facts) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) Fail("brindlet: the display has no screen to open the windows on.");
+  if (const std::string problem = ScreenDepthProblem(screen->depth(), facts.display); !problem.empty()) Fail(problem);
+}
+
+PlatformFacts CurrentPlatformFacts() {
+  const EnvLookup env = ProcessEnvironment();
+  return {env("QT_QPA_PLATFORM").value_or(std::string()), env("DISPLAY").value_or(std::string()),
+          env("WAYLAND_DISPLAY").value_or(std::string())};
+}
+
 std::string ScreenDepthProblem(int depth, const std::string& display) {
   if (depth >= 24) return {};
   return "brindlet: the screen of display " + (display.empty() ? std::string("(unset)") : Quoted(display)) +
@@ -308,72 +211,4 @@ std::string ScreenDepthProblem(int depth, const std::string& display) {
          "1280x1024x24).";
 }
 
-// --- Quit signals ---
-
-namespace {
-
-int quit_pipe[2] = {-1, -1};
-volatile std::sig_atomic_t quit_caught = 0;
-
-void OnQuitSignal(int signal) {
-  if (quit_caught != 0) {
-    // Asked again while quitting: end now, as the signal does by default
-    // (it is delivered once this handler returns).
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    return;
-  }
-  quit_caught = signal;
-  const int saved = errno;
-  const auto byte = static_cast<unsigned char>(signal);
-  [[maybe_unused]] const ssize_t written = ::write(quit_pipe[1], &byte, 1);
-  errno = saved;
-}
-
-}  // namespace
-
-bool QuitSignals::Install() {
-  if (quit_pipe[0] < 0 && ::pipe2(quit_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action {};
-  action.sa_handler = OnQuitSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  bool ok = true;
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ok = ::sigaction(signal, &action, nullptr) == 0 && ok;
-  return ok;
-}
-
-QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
-  if (quit_pipe[0] < 0) return;
-  notifier_ = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] {
-    unsigned char byte = 0;
-    int last = 0;
-    while (::read(quit_pipe[0], &byte, 1) == 1) last = byte;
-    if (last != 0) emit Requested(last);
-  });
-}
-
-// --- A window destroyed by another client ---
-
-bool WindowGoneWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) {
-  if (eventType != "xcb_generic_event_t" || !gone_) return false;
-  // The X protocol's DestroyNotify: event code 17 (the top bit marks a sent
-  // event), then the window told and the window destroyed.
-  struct DestroyNotify {
-    std::uint8_t response_type;
-    std::uint8_t pad;
-    std::uint16_t sequence;
-    std::uint32_t event;
-    std::uint32_t window;
-  };
-  constexpr std::uint8_t kDestroyNotify = 17;
-  const auto* event = static_cast<const DestroyNotify*>(message);
-  if ((event->response_type & 0x7F) != kDestroyNotify || event->window != window_) return false;
-  const std::function<void()> gone = std::move(gone_);
-  gone_ = nullptr;
-  gone();
-  return false;
-}
-
-}  // namespace brindlet::ui
+}  // namespace brindlet::startup

@@ -1,13 +1,16 @@
-// Whether the program can open windows at all, and which Qt platform to ask
-// for, decided from the environment before Qt is started (Qt itself aborts
-// when it finds no display).
+// What the environment decides before Qt is started: whether the program
+// can open windows at all and which Qt platform to ask for (Qt itself aborts
+// when it finds no display), the values the program does not take, and the
+// address space it needs.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
-namespace brindlet::ui {
+namespace brindlet::startup {
 
 // Reads an environment variable; nullopt when it is not set.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
@@ -47,4 +50,27 @@ inline constexpr const char* kNoWaylandPluginMessage =
     "brindlet: Qt's Wayland platform plugin is not installed and no X display (DISPLAY) is set; "
     "install the package qt6-wayland.";
 
-}  // namespace brindlet::ui
+// An environment variable's value that the program does not take: the one
+// warning line that says so. The program then runs as if it were unset.
+struct RejectedValue {
+  const char* name;
+  std::string warning;
+};
+
+// QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS must be finite scales from
+// 0.1 to 16 (Qt maps no window at 0, NaN or infinity and makes
+// 65376-pixel windows at -1); BRINDLET_BLEND_LANES must be 1, 2, 4 or 8.
+// An empty value counts as unset.
+std::vector<RejectedValue> CheckEnvironment(const EnvLookup& env);
+
+// Scales Brindlet accepts in QT_SCALE_FACTOR.
+inline constexpr double kSmallestScaleFactor = 0.1;
+inline constexpr double kLargestScaleFactor = 16.0;
+// A scale from QT_SCALE_FACTOR, or nothing when it is not one.
+std::optional<double> ParseScaleFactor(std::string_view value);
+
+// The one line for an address-space limit (ulimit -v) too small to start
+// in, or empty.
+std::string AddressSpaceProblem();
+
+}  // namespace brindlet::startup
