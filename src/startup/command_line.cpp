@@ -133,6 +133,8 @@ bool PrepareEnvironment(const Options& options) {
     return false;
   }
   if (!choice.platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(choice.platform));
+  // Nothing the program starts may outlive it.
+  if (const std::optional<std::string> bus = SessionBusAddress(env)) SetEnvironment("DBUS_SESSION_BUS_ADDRESS", bus);
   if (const std::string problem = AddressSpaceProblem(); !problem.empty()) {
     std::fprintf(stderr, "%s\n", problem.c_str());
     return false;

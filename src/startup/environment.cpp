@@ -157,6 +157,15 @@ std::vector<RejectedValue> CheckEnvironment(const EnvLookup& env) {
   return rejected;
 }
 
+std::optional<std::string> SessionBusAddress(const EnvLookup& env) {
+  if (IsSet(env, "DBUS_SESSION_BUS_ADDRESS")) return std::nullopt;
+  if (IsSet(env, "XDG_RUNTIME_DIR")) {
+    std::error_code error;
+    if (std::filesystem::is_socket(std::filesystem::path(*env("XDG_RUNTIME_DIR")) / "bus", error)) return std::nullopt;
+  }
+  return "disabled:";
+}
+
 std::string AddressSpaceProblem() {
   rlimit limit{};
   if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kAddressSpaceNeeded) {

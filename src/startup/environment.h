@@ -69,6 +69,13 @@ inline constexpr double kLargestScaleFactor = 16.0;
 // A scale from QT_SCALE_FACTOR, or nothing when it is not one.
 std::optional<double> ParseScaleFactor(std::string_view value);
 
+// Where no session bus runs (no DBUS_SESSION_BUS_ADDRESS, and no user bus
+// at $XDG_RUNTIME_DIR/bus), Qt's D-Bus users would have libdbus start a
+// bus of its own for the X display (dbus-launch --autolaunch), which
+// outlives the program: the address to set instead so that none is
+// started ("disabled:"), or nothing where a bus is there to use.
+std::optional<std::string> SessionBusAddress(const EnvLookup& env);
+
 // The one line for an address-space limit (ulimit -v) too small to start
 // in, or empty.
 std::string AddressSpaceProblem();

@@ -2,9 +2,13 @@
 // short and escaped, values that are not taken, and the one line naming why
 // Qt could not start.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -131,6 +135,24 @@ TEST(DisplayEnvironment, FindsTheWaylandPluginWhereQtLooksForIt) {
   EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
   touch(root / "direct" / "libqwayland-egl.so");
   EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
+
+  // Without a session bus to use, none is to be started for the program.
+  const std::string runtime = (root / "runtime").string();
+  std::filesystem::create_directories(runtime);
+  const auto bus = [&](std::map<std::string, std::string> env) { return SessionBusAddress(lookup(env)).value_or(""); };
+  EXPECT_EQ(bus({}), "disabled:");
+  EXPECT_EQ(bus({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1/bus"}}), "");
+  EXPECT_EQ(bus({{"DBUS_SESSION_BUS_ADDRESS", ""}, {"XDG_RUNTIME_DIR", runtime}}), "disabled:");
+  touch(root / "runtime" / "bus");
+  EXPECT_EQ(bus({{"XDG_RUNTIME_DIR", runtime}}), "disabled:") << "a file is no bus";
+  std::filesystem::remove(root / "runtime" / "bus");
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s/bus", runtime.c_str());
+  const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(bus({{"XDG_RUNTIME_DIR", runtime}}), "") << "the user's bus";
+  ::close(listening);
   std::filesystem::remove_all(root);
 }
 
