@@ -410,8 +410,7 @@ class X11Presenter::WindowGone final : public QAbstractNativeEventFilter {
 
 X11Presenter::X11Presenter(QWidget& window, std::function<void()> gone)
     : Presenter(window, new X11Playfield(&window), new DebugWindow(nullptr)),
-      debug_window_(debug_),
-      field_(static_cast<X11Playfield*>(playfield_)) {
+      debug_window_(debug_) {
   // The window manager frames the windows some time after they open.
   settle_.setInterval(kSettleInterval);
   QObject::connect(&settle_, &QTimer::timeout, [this] { SettleWindows(); });

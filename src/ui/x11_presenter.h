@@ -104,7 +104,6 @@ class X11Presenter final : public Presenter {
   void SettleWindows();
 
   std::unique_ptr<DebugWindow> debug_window_;
-  X11Playfield* field_;
   QPointer<RingWindow> ring_;
   std::function<void()> gone_when_;
   std::unique_ptr<WindowGone> gone_;
