@@ -46,10 +46,14 @@ class Game {
   void RandomizePegs();
   void ShakePegsInit();
   void Die();
+  // The look frames are drawn in from the next frame on. The game itself
+  // goes on exactly as it would in the other look.
+  void SetLook(Look look) { look_ = look; }
 
   // --- Views ---
   const Board& board() const { return board_; }
   Field field() const { return field_; }
+  Look look() const { return look_; }
   const PixelArray& BackgroundImage() const { return background_; }
   const PixelArray& FrameImage() const { return frame_; }
 
@@ -59,7 +63,7 @@ class Game {
   void SetBoard(const Board& board) { board_ = board; }
 
  private:
-  Context context() { return {field_, platform_.input, *random_}; }
+  Context context() { return {field_, platform_.input, *random_, look_}; }
   void ReDraw();
   void ClearSelection();
   void Confirm();
@@ -72,6 +76,7 @@ class Game {
   PixelArray background_;
   PixelArray frame_;
   Board board_;
+  Look look_ = Look::Colours;
 };
 
 }  // namespace brindlet
