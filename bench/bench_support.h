@@ -57,6 +57,7 @@ struct BenchScene {
   Board board;
   PixelArray background;
   PixelArray frame;
+  Look look = Look::Colours;
 
   BenchScene() {
     game.Startup();
@@ -64,7 +65,7 @@ struct BenchScene {
     background = game.BackgroundImage();
     frame = game.FrameImage();
   }
-  Context context() { return {game.field(), platform, random}; }
+  Context context() { return {game.field(), platform, random, look}; }
 };
 
 // Steps 3 to 8 of a main tick, without sampling the cursor and without

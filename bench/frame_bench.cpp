@@ -2,7 +2,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "bench_support.h"
 #include "render/surface.h"
@@ -13,8 +15,9 @@ namespace {
 // The attract display after start-up, tick after tick: the run covers
 // thousands of ticks, so the flights of all pegs (one tick in a hundred on
 // average) are part of the measurement.
-void Attract(benchmark::State& state) {
+void Attract(benchmark::State& state, Look look) {
   BenchScene g;
+  g.look = look;
   g.board.MousePosX = static_cast<std::int16_t>(g.game.field().width / 2);
   g.board.MousePosY = static_cast<std::int16_t>(g.game.field().height / 2);
   LoopClock clock;
@@ -25,8 +28,9 @@ void Attract(benchmark::State& state) {
   ReportRatio(state, clock);
 }
 
-void Worst(benchmark::State& state) {
+void Worst(benchmark::State& state, Look look) {
   BenchScene g;
+  g.look = look;
   BuildWorstScene(g.board, g.game.field());
   LoopClock clock;
   for (auto _ : state) {
@@ -40,8 +44,9 @@ void Worst(benchmark::State& state) {
 // 23 ms idle (not timed) before each composition and presentation, in which
 // the caches forget the pictures. Compare with frame/attract, which runs
 // tick after tick on warm caches.
-void AttractAfterIdle(benchmark::State& state) {
+void AttractAfterIdle(benchmark::State& state, Look look) {
   BenchScene g;
+  g.look = look;
   MemorySurface playfield(g.game.field().width, g.game.field().height);
   LoopClock clock;
   for (auto _ : state) {
@@ -57,10 +62,14 @@ void AttractAfterIdle(benchmark::State& state) {
 
 }  // namespace
 
+// Each scene in both looks; the shapes look's cases end in "_shapes".
 void RegisterFrameBenchmarks() {
-  benchmark::RegisterBenchmark("frame/attract", Attract);
-  benchmark::RegisterBenchmark("frame/worst", Worst);
-  benchmark::RegisterBenchmark("tick/attract_after_idle", AttractAfterIdle)->Iterations(400);
+  for (const auto& [suffix, look] : {std::pair{"", Look::Colours}, std::pair{"_shapes", Look::Shapes}}) {
+    const std::string s = suffix;
+    benchmark::RegisterBenchmark(("frame/attract" + s).c_str(), Attract, look);
+    benchmark::RegisterBenchmark(("frame/worst" + s).c_str(), Worst, look);
+    benchmark::RegisterBenchmark(("tick/attract_after_idle" + s).c_str(), AttractAfterIdle, look)->Iterations(400);
+  }
 }
 
 }  // namespace brindlet::bench

@@ -61,11 +61,15 @@ class Game {
   void RandomizePegs();
   void ShakePegsInit();
   void Die();
+  // The look frames are drawn in from the next frame on. The game itself
+  // goes on exactly as it would in the other look.
+  void SetLook(Look look) { look_ = look; }
 
   // --- Views ---
   const Board& board() const { return board_; }
   Field field() const { return field_; }
   KeyCursor keyCursor() const { return key_cursor_; }
+  Look look() const { return look_; }
   const PixelArray& BackgroundImage() const { return background_; }
   const PixelArray& FrameImage() const { return frame_; }
 
@@ -75,7 +79,7 @@ class Game {
   void SetBoard(const Board& board) { board_ = board; }
 
  private:
-  Context context() { return {field_, platform_.input, *random_}; }
+  Context context() { return {field_, platform_.input, *random_, look_}; }
   void ReDraw();
   void ClearSelection();
   void Confirm();
@@ -95,6 +99,7 @@ class Game {
   std::optional<CursorPoint> click_at_;  // while a click runs
   bool pressed_ = false;                 // a left press awaits its release
   bool after_double_click_ = false;      // the next release ends a double-click
+  Look look_ = Look::Colours;
 };
 
 }  // namespace brindlet

@@ -4,8 +4,9 @@
 // afterwards: a click or a tick may have changed it in the meantime.
 #pragma once
 
-#include <string>
+#include <cstdint>
 #include <optional>
+#include <string>
 
 #include "game/model.h"
 #include "game/random.h"
@@ -26,12 +27,20 @@ inline constexpr double kGlowRingRadius = 40.0;
 inline constexpr DrawColour kGlowRingColour{255, 120, 21, 50};
 inline constexpr DrawColour kRefusalColour{2, 128, 2, 0};  // Alpha of the refused peg is kept
 
+// How pegs and beams are drawn: by colour alone, or with shapes added that
+// tell the families and every mark apart without any colour. The look
+// changes only what is drawn: both take the same random draws and leave
+// the board the same.
+enum class Look : std::uint8_t { Colours, Shapes };
+
 // What a procedure works with besides its board: the playfield size, the
-// pump it lets events run through and the random source it draws from.
+// pump it lets events run through, the random source it draws from and the
+// look it draws in.
 struct Context {
   Field field;
   EventPump& events;
   RandomSource& random;
+  Look look = Look::Colours;
 };
 
 // --- Pegs (pegs.cpp) ---

@@ -12,6 +12,79 @@
 #include "render/numeric.h"
 
 namespace brindlet {
+namespace {
+
+// The shapes look: marks of soft dots around each peg, in a pale tint of its
+// colour, that tell without any colour what the colours tell. Short bars on
+// both sides, clear of the body and of the link and glow rings: horizontal
+// for the second family, vertical for a linked peg, and a diagonal cross
+// while the peg bears the refusal colour. A selected peg has a ring around
+// it, and its bars stand outside the ring, clear of the flickering selection
+// rings. No mark takes a random draw or lets events run.
+constexpr double kBarFrom = 5.0;  // from the peg's centre; two dots a side
+constexpr double kBarSpacing = 1.5;
+constexpr double kSelectedRadius = 9.5;
+constexpr double kSelectedBarFrom = 11.5;
+constexpr std::int16_t kMarkAlpha = 200;
+// Beams of the second family run in paired dots: every 24th dot, from
+// the twelfth on, has a twin 3 px to its side that creeps along with it.
+constexpr int kTwinEvery = 24;
+constexpr double kTwinSide = 3.0 / 4;  // in steps of the beam
+
+// The colour of the marks: a pale tint of `c`, which shows on black in any
+// kind of vision.
+DrawColour Pale(const DrawColour& c) {
+  const auto pale = [](std::int16_t channel) { return static_cast<std::int16_t>((channel + 3 * 255) / 4); };
+  return {pale(c.Red), pale(c.Green), pale(c.Blue), kMarkAlpha};
+}
+
+// A bar on both sides of the peg along the unit vector (ux, uy).
+void DrawBars(PixelArray& frame, Field field, const Peg& peg, double ux, double uy, const DrawColour& colour) {
+  const double from = peg.Selected ? kSelectedBarFrom : kBarFrom;
+  for (const double d : {from, from + kBarSpacing}) {
+    PlotSoftPoint(frame, field, peg.X + d * ux, peg.Y + d * uy, colour);
+    PlotSoftPoint(frame, field, peg.X - d * ux, peg.Y - d * uy, colour);
+  }
+}
+
+// `families`: whether the colours tell the families apart (not in the
+// attract display, where every peg is grey).
+void DrawShapeMarks(PixelArray& frame, Field field, const Peg& peg, bool families) {
+  const DrawColour& c = peg.Colour;
+  const DrawColour mark = Pale(c);
+  if (families && peg.Kind != 0) DrawBars(frame, field, peg, 1, 0, mark);
+  if (peg.Linked) DrawBars(frame, field, peg, 0, 1, mark);
+  if (c.Red == kRefusalColour.Red && c.Green == kRefusalColour.Green && c.Blue == kRefusalColour.Blue) {
+    constexpr double kDiagonal = 0.7071067811865476;
+    DrawBars(frame, field, peg, kDiagonal, kDiagonal, mark);
+    DrawBars(frame, field, peg, kDiagonal, -kDiagonal, mark);
+  }
+  if (peg.Selected) {
+    const int dots = static_cast<int>(kSelectedRadius * 6.28);
+    for (int k = 0; k < dots; ++k) {
+      const double a = 6.283185307179586 * k / dots;
+      PlotSoftPoint(frame, field, peg.X + kSelectedRadius * std::cos(a), peg.Y + kSelectedRadius * std::sin(a), mark);
+    }
+  }
+}
+
+// The twins of a beam's dots, each where PlotBeam puts its dot, moved aside.
+void DrawBeamTwins(PixelArray& frame, Field field, double x1, double y1, double x2, double y2,
+                   const DrawColour& beam, double phase) {
+  const DrawColour colour = Pale(beam);
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  const double n = std::sqrt(dx * dx + dy * dy) * 0.25;
+  if (!(n > 0) || !std::isfinite(n)) return;
+  const double sx = dx / n;
+  const double sy = dy / n;
+  for (double k = kTwinEvery / 2; k <= n; k += kTwinEvery) {
+    const double t = k - 1 + phase / 100;
+    PlotSoftPoint(frame, field, x1 + t * sx - kTwinSide * sy, y1 + t * sy + kTwinSide * sx, colour);
+  }
+}
+
+}  // namespace
 
 void DrawLinks(Board& board, const Context& context, PixelArray& frame) {
   context.events.LetEventsRun();
@@ -36,8 +109,13 @@ void DrawLinks(Board& board, const Context& context, PixelArray& frame) {
       timer = 1;
     }
     timer = timer + step;
-    PlotBeam(frame, context.field, context.events, pegs[i].X, pegs[i].Y, pegs[target].X, pegs[target].Y,
-             pegs[i].Colour, timer, board.EffectsCounter);
+    const double x1 = pegs[i].X, y1 = pegs[i].Y, x2 = pegs[target].X, y2 = pegs[target].Y;
+    const double phase = board.EffectsCounter;
+    PlotBeam(frame, context.field, context.events, x1, y1, x2, y2, pegs[i].Colour, timer, phase);
+    // The twins go where the beam went, whatever ran at its yield.
+    if (context.look == Look::Shapes && pegs[i].Kind != 0 && board.gState != GameState::Startup) {
+      DrawBeamTwins(frame, context.field, x1, y1, x2, y2, pegs[i].Colour, phase);
+    }
     pegs[i].LinkEffectTimer = timer;
     pegs[i].LinkEffectStep = step;
   }
@@ -87,6 +165,9 @@ void DrawPegs(Board& board, const Context& context, PixelArray& frame) {
       PlotCircle(frame, context.field, context.events, pegs[i].X - 1, pegs[i].Y - 1, 2.5, ring);
       ring.Green = 100;
       PlotCircle(frame, context.field, context.events, pegs[i].X - 1, pegs[i].Y - 1, 1.0, ring);
+    }
+    if (context.look == Look::Shapes) {
+      DrawShapeMarks(frame, context.field, pegs[i], board.gState != GameState::Startup);
     }
   }
 }

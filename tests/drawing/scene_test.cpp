@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -528,6 +529,40 @@ TEST(ClickDuringATick, ALinkIsDrawnByTheProceduresAfterTheClick) {
   ClickDuringTick none(1000000, 400, true);
   EXPECT_FALSE(none.clicked);
   EXPECT_EQ(none.draws, 82);
+}
+
+// ------------------------------------------------------------ the shapes look
+
+TEST(ShapesLook, PairsEvery24thDotOfASecondFamilyBeamAndShowsNoFamiliesInTheAttractDisplay) {
+  // The beam of BeamScene has 50 dots, 4 px apart from 1.48 px past peg 1 on
+  // (phase 37); the twins of dots 12 and 36 lie 3 px to the beam's side.
+  for (const GameState state : {GameState::Idle, GameState::Startup}) {
+    for (const std::int16_t kind : {0, 1}) {
+      BeamScene colours, shapes;
+      for (BeamScene* s : {&colours, &shapes}) s->board.gState = state, s->board.Pegs[1].Kind = kind;
+      Context context = shapes.context();
+      context.look = Look::Shapes;
+      DrawLinks(shapes.board, context, shapes.frame);
+      colours.Tick();
+      std::set<long> twins;  // the dots whose twins changed each pixel
+      for (const Changed& c : Changes(shapes.frame, colours.frame)) {
+        EXPECT_NEAR(c.y, 103.5, 1) << c.x;  // the rows of a dot at 103.5
+        twins.insert(std::lround((c.x - 100.5) / 4 + 0.63));
+      }
+      EXPECT_EQ(twins, (kind == 1 && state == GameState::Idle ? std::set<long>{12, 36} : std::set<long>{}))
+          << "kind " << kind << ", state " << static_cast<int>(state);
+    }
+  }
+  // A peg of the second family has its bars in a game, not in the attract display.
+  for (const GameState state : {GameState::Idle, GameState::Startup}) {
+    Scene colours({PegAt(200.3, 150.6)}), shapes({PegAt(200.3, 150.6)});
+    for (Scene* s : {&colours, &shapes}) s->board.gState = state, s->board.Pegs[1].Kind = 1, s->random.SetFallback(0.4);
+    Context context = shapes.context();
+    context.look = Look::Shapes;
+    DrawPegs(colours.board, colours.context(), colours.frame);
+    DrawPegs(shapes.board, context, shapes.frame);
+    EXPECT_EQ(Changes(shapes.frame, colours.frame).empty(), state == GameState::Startup);
+  }
 }
 
 }  // namespace
