@@ -11,6 +11,7 @@
 #include "startup/guard.h"
 #include "startup/quit_signals.h"
 #include "ui/main_window.h"
+#include "ui/preferences.h"
 
 #ifndef BRINDLET_VERSION
 #error "BRINDLET_VERSION must be defined by the build (the project version)"
@@ -68,6 +69,12 @@ int main(int argc, char** argv) {
 
     brindlet::DefaultRandom random;
     brindlet::ui::MainWindow window(random);
+    // The look asked for is remembered; without one, the last one chosen.
+    if (options.shapes) {
+      window.SetLook(*options.shapes ? brindlet::Look::Shapes : brindlet::Look::Colours, true);
+    } else {
+      window.SetLook(brindlet::ui::RememberedLook(), false);
+    }
     const startup::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &startup::QuitSignals::Requested, &window, [&window] {
       if (!window.EndRequested()) window.game().Die();

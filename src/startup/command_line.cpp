@@ -73,10 +73,16 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Options& options) {
   const QCommandLineOption display(QStringLiteral("display"),
                                    QStringLiteral("The X display to open the windows on, as DISPLAY."),
                                    QStringLiteral("display"));
+  const QCommandLineOption look(
+      QStringLiteral("look"),
+      QStringLiteral("Draw the pegs by colour alone (colours) or with shapes that need no colour (shapes); "
+                     "remembered for the next start."),
+      QStringLiteral("look"));
   parser.addOption(help);
   parser.addOption(version);
   parser.addOption(platform);
   parser.addOption(display);
+  parser.addOption(look);
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -98,6 +104,10 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Options& options) {
         problem = "The option -" + Local(option->names().constFirst()) + " needs a value that is not empty.";
       }
     }
+    const QString chosen = parser.value(look);
+    if (parser.isSet(look) && chosen != QLatin1String("colours") && chosen != QLatin1String("shapes")) {
+      problem = "The option --look takes colours or shapes, not " + Quoted(Local(chosen)) + ".";
+    }
   }
   if (!problem.empty()) {
     std::fprintf(stderr, "brindlet: %s Try 'brindlet --help'.\n", problem.c_str());
@@ -113,6 +123,7 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Options& options) {
   }
   if (parser.isSet(platform)) options.platform = Local(parser.value(platform));
   if (parser.isSet(display)) options.display = Local(parser.value(display));
+  if (parser.isSet(look)) options.shapes = parser.value(look) == QLatin1String("shapes");
   return std::nullopt;
 }
 

@@ -19,6 +19,7 @@ inline constexpr int kCannotRun = 1;
 struct Options {
   std::optional<std::string> platform;  // -platform: as QT_QPA_PLATFORM
   std::optional<std::string> display;   // -display: as DISPLAY
+  std::optional<bool> shapes;           // --look shapes or --look colours
 };
 
 // Reads the command line into `options`. Returns the exit status when there

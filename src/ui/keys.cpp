@@ -1,6 +1,25 @@
 #include "ui/keys.h"
 
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
 namespace brindlet::ui {
+namespace {
+
+constexpr KeyRow kRows[] = {
+    {"Arrow keys", "move the cursor to the nearest peg that way"},
+    {"Tab, Shift+Tab", "next or previous peg"},
+    {"Space, Enter", "click the peg under the cursor"},
+    {"Escape", "click empty space (confirm a link, or cancel)"},
+    {"S", "shapes look on and off: marks that need no colour"},
+    {"F11", "full screen on and off"},
+    {"F12", "show or hide the debug window"},
+    {"F1, ?", "this list"},
+};
+
+}  // namespace
 
 KeyAction ActionFor(const QKeyEvent& key) {
   const Qt::KeyboardModifiers modifiers = key.modifiers();
@@ -20,6 +39,7 @@ KeyAction ActionFor(const QKeyEvent& key) {
     case Qt::Key_Return:
     case Qt::Key_Enter: return {KeyCommand::Press, {}};
     case Qt::Key_Escape: return {KeyCommand::Empty, {}};
+    case Qt::Key_S: return {{}, FrontKey::Look};
     case Qt::Key_F1: return {{}, FrontKey::Help};
     case Qt::Key_F11: return {{}, FrontKey::FullScreen};
     case Qt::Key_F12: return {{}, FrontKey::DebugWindow};
@@ -29,15 +49,32 @@ KeyAction ActionFor(const QKeyEvent& key) {
   return {};
 }
 
-QString KeyHelpText() {
-  return QStringLiteral(
-      "Arrow keys\tmove the cursor to the nearest peg that way\n"
-      "Tab, Shift+Tab\tnext or previous peg\n"
-      "Space, Enter\tclick the peg under the cursor\n"
-      "Escape\tclick empty space (confirm a link, or cancel)\n"
-      "F11\tfull screen on and off\n"
-      "F12\tshow or hide the debug window\n"
-      "F1, ?\tthis list");
+std::span<const KeyRow> KeyRows() { return kRows; }
+
+KeyHelp::KeyHelp(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("keyHelp"));
+  setWindowTitle(QStringLiteral("Brindlet! keys"));
+  setAccessibleName(QStringLiteral("Keys"));
+  setAccessibleDescription(QStringLiteral("The keys that play the game"));
+  // The game goes on beside it.
+  setModal(false);
+  auto* table = new QGridLayout;
+  table->setHorizontalSpacing(24);
+  int row = 0;
+  for (const KeyRow& r : kRows) {
+    auto* keys = new QLabel(QString::fromUtf8(r.keys), this);
+    QFont bold = keys->font();
+    bold.setBold(true);
+    keys->setFont(bold);
+    table->addWidget(keys, row, 0);
+    table->addWidget(new QLabel(QString::fromUtf8(r.does), this), row, 1);
+    ++row;
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(table);
+  layout->addWidget(buttons);
 }
 
 }  // namespace brindlet::ui

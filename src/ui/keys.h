@@ -1,17 +1,19 @@
-// The keys: a table from Qt's keys to what they do. The game's keys are
-// commands the game interprets (Game::Key); the front end keeps F1, F11 and
-// F12 for itself.
+// The keys: a table from Qt's keys to what they do, and the list F1 shows.
+// The game's keys are commands the game interprets (Game::Key); the front
+// end keeps F1, F11, F12 and the look's key for itself.
 #pragma once
 
+#include <QDialog>
 #include <QKeyEvent>
 #include <QString>
 #include <optional>
+#include <span>
 
 #include "game/keyboard.h"
 
 namespace brindlet::ui {
 
-enum class FrontKey { Help, FullScreen, DebugWindow };
+enum class FrontKey { Help, FullScreen, DebugWindow, Look };
 
 struct KeyAction {
   std::optional<KeyCommand> game;
@@ -23,7 +25,20 @@ struct KeyAction {
 // direction and types the question mark).
 KeyAction ActionFor(const QKeyEvent& key);
 
-// The keys, one per line: what F1 shows.
-QString KeyHelpText();
+// The keys and what they do, one row each: what F1 lists.
+struct KeyRow {
+  const char* keys;
+  const char* does;
+};
+std::span<const KeyRow> KeyRows();
+
+// The list of keys beside the game: a table of two columns, the keys and
+// what they do, every row's text in its column. It never blocks the game.
+class KeyHelp final : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit KeyHelp(QWidget* parent);
+};
 
 }  // namespace brindlet::ui

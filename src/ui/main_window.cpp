@@ -6,6 +6,7 @@
 
 #include "ui/aux_windows.h"
 #include "ui/keys.h"
+#include "ui/preferences.h"
 
 namespace brindlet::ui {
 
@@ -172,6 +173,7 @@ bool MainWindow::HandleKey(const QKeyEvent& key) {
   if (key.isAutoRepeat() && *action.front != FrontKey::Help) return true;
   switch (*action.front) {
     case FrontKey::Help: ShowKeyHelp(); break;
+    case FrontKey::Look: SetLook(game_.look() == Look::Shapes ? Look::Colours : Look::Shapes, true); break;
     case FrontKey::FullScreen: presenter_->ToggleFullScreen(); break;
     case FrontKey::DebugWindow: {
       // The keys stay with the window they were pressed in.
@@ -195,16 +197,13 @@ void MainWindow::UpdateRing() {
   presenter_->PlaceRing(QPointF(board.Pegs[cursor.peg].X, board.Pegs[cursor.peg].Y - 1.0));
 }
 
+void MainWindow::SetLook(Look look, bool remember) {
+  game_.SetLook(look);
+  if (remember) RememberLook(look);
+}
+
 void MainWindow::ShowKeyHelp() {
-  if (key_help_ == nullptr) {
-    key_help_ = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Brindlet! keys"), KeyHelpText(),
-                                QMessageBox::Close, this);
-    key_help_->setObjectName(QStringLiteral("keyHelp"));
-    key_help_->setAccessibleName(QStringLiteral("Keys"));
-    key_help_->setAccessibleDescription(QStringLiteral("The keys that play the game"));
-    // The game goes on beside it.
-    key_help_->setModal(false);
-  }
+  if (key_help_ == nullptr) key_help_ = new KeyHelp(this);
   key_help_->show();
   key_help_->raise();
   key_help_->activateWindow();

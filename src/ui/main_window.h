@@ -4,7 +4,7 @@
 // plays the game's roles for events and cursor, video and windows.
 #pragma once
 
-#include <QMessageBox>
+#include <QDialog>
 #include <QWidget>
 #include <memory>
 
@@ -30,6 +30,9 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   // the background, seeds the attract display and shows the debug window),
   // then the windows open and the main-loop, effects and debug timers start.
   void Load();
+  // How the frames are drawn (see Game::SetLook), remembered for the next
+  // start when `remember`.
+  void SetLook(Look look, bool remember);
   // The event loop until the program ends; its exit status.
   int Run();
   bool EndRequested() const { return end_requests_ > 0; }
@@ -81,7 +84,7 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   Game game_;
   Ticks ticks_;
   std::unique_ptr<ControlsWindow> controls_;
-  QMessageBox* key_help_ = nullptr;
+  QDialog* key_help_ = nullptr;
   bool closing_for_die_ = false;
   int end_requests_ = 0;
 };

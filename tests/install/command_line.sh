@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The command line of brindlet, run with no display at all:
 #   command_line.sh <brindlet> <project version>
-# --help and --version answer on stdout with status 0; an unknown option or
-# an argument is refused with status 2 and one line on stderr; a plain start
-# still ends with status 1 and one line saying that there is no display.
+# --help and --version answer on stdout with status 0; an unknown option, a
+# look it does not know or an argument is refused with status 2 and one line
+# on stderr; a plain start still ends with status 1 and one line saying that
+# there is no display.
 set -u
 program=$1
 version=$2
@@ -43,10 +44,16 @@ for option in --version -v; do
   expect "$option" 0 "brindlet $version" 0
 done
 
-for arguments in --no-such-option -x --version=2 extra; do
+for arguments in --no-such-option -x --version=2 extra --look=grey --look; do
   run "$arguments"
   expect "$arguments" 2 "" 1
   [[ $err == "brindlet: "*"--help"* ]] || fail "$arguments: the message does not name the program and --help: $err"
+done
+
+# A look it takes goes on to the display check.
+for look in shapes colours; do
+  run --look "$look"
+  expect "--look $look" 1 "" 1
 done
 
 run

@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <set>
 #include <QStyleHints>
 #include <QTest>
 #include <cmath>
@@ -13,6 +16,7 @@
 #include "game/keyboard.h"
 #include "game/procedures.h"
 #include "ui/key_ring.h"
+#include "ui/keys.h"
 #include "ui_test_support.h"
 
 namespace brindlet::ui {
@@ -135,7 +139,7 @@ TEST_P(Keys, FunctionKeys) {
   EXPECT_FALSE(window_->IsVisible(Window::Debug));
   EXPECT_TRUE(board() == before);
   QTest::keyClick(window_.get(), Qt::Key_Question, Qt::ShiftModifier);
-  const auto* help = window_->findChild<QMessageBox*>(QStringLiteral("keyHelp"));
+  const auto* help = window_->findChild<QDialog*>(QStringLiteral("keyHelp"));
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
 
@@ -162,6 +166,39 @@ TEST_P(Keys, FunctionKeys) {
   window_->resize(1600, 900);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1600, 900); }, 2000));
   EXPECT_EQ(field().geometry(), FilledPlayfield(image, QSize(1600 - panel, 900)));
+}
+
+// S switches the look and remembers it in the user's configuration; F1's
+// list is a table: the keys in one column, what they do in the next, each
+// column's texts starting at one place and none of them cut.
+TEST_P(Keys, TheLookKeyAndTheListOfKeys) {
+  const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/brindlet/brindlet.conf");
+  const auto stored = [&] {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  };
+  for (const auto& [look, word] : {std::pair{Look::Shapes, "look=shapes"}, std::pair{Look::Colours, "look=colours"}}) {
+    QTest::keyClick(window_.get(), Qt::Key_S);
+    EXPECT_EQ(game().look(), look);
+    EXPECT_TRUE(stored().contains(QLatin1String(word))) << stored().toStdString();
+  }
+  QTest::keyClick(window_.get(), Qt::Key_F1);
+  auto* help = window_->findChild<QDialog*>(QStringLiteral("keyHelp"));
+  ASSERT_NE(help, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+  const QList<QLabel*> labels = help->findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 2 * static_cast<qsizetype>(KeyRows().size()));
+  int keysRight = 0;
+  std::set<int> columns;
+  for (const QLabel* label : labels) {
+    EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString() << " is cut";
+    const bool isKeys = std::any_of(KeyRows().begin(), KeyRows().end(),
+                                    [&](const KeyRow& r) { return label->text() == QString::fromUtf8(r.keys); });
+    if (isKeys) keysRight = std::max(keysRight, label->x() + label->fontMetrics().horizontalAdvance(label->text()));
+    columns.insert(label->x());
+  }
+  ASSERT_EQ(columns.size(), 2u) << "two columns";
+  EXPECT_GT(*columns.rbegin() - keysRight, 8) << "the second column stands clear of the longest keys";
 }
 
 // The debug panel inside the main window: shown, it stands right of the

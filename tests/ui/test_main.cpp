@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 namespace {
@@ -39,6 +40,9 @@ void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // What the program remembers goes to a folder of this run's own.
+  const QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
 
   QTemporaryFile screenConfig;  // must outlive the application's start
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
