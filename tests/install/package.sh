@@ -101,8 +101,7 @@ chmod +x "$pkg/debian/rules"
 hidden=$(dpkg -L xvfb xdotool x11-utils weston openbox wmctrl 2>/dev/null | sed -n 's|^/usr/s\?bin/||p' || true)
 find /usr/sbin /usr/bin -mindepth 1 -maxdepth 1 | awk -F/ 'NR == FNR { hide[$0]; next } !($NF in hide)' \
   <(echo "$hidden") - | xargs -d '\n' ln -sf -t "$work/bin"
-as=()
-[ "$(id -u)" -ne 0 ] || { chown -R 65534:65534 "$work" && as=(setpriv --reuid=65534 --regid=65534 --clear-groups); }
+as=() && [ "$(id -u)" -ne 0 ] || { chown -R 65534:65534 "$work" && as=(setpriv --reuid=65534 --regid=65534 --clear-groups); }
 # debian_build <DEB_BUILD_OPTIONS and DEB_BUILD_PROFILES>, logged in
 # $work/<options, or default>.log.
 debian_build() {
@@ -115,9 +114,13 @@ debian_build() {
 }
 debian_build ""
 grep -q 'tests passed' "$work/default.log" || fail "dh_auto_test ran no tests"
+# The test binaries are listed when the tests run, not while building; the
+# hardening test checked every protection that hardening=+all asks for.
+! grep GoogleTestAddTests "$work/default.log" || fail "a test binary ran while building"
+[ "$(grep -c '^ok    ' "$pkg"/obj-*/Testing/Temporary/LastTest.log)" = 5 ] || fail "not every protection was checked"
 [ "$(files "$(echo "$work"/brindlet_"$version"-1_*.deb)")" = "$(files "$deb")" ] ||
   fail "the packages hold other files: $(diff <(files "$work"/brindlet_"$version"-1_*.deb) <(files "$deb"))"
 debian_build nocheck
 ! grep -E ' -o (tests|tools)/| -o [^ ]*headless' "$work/nocheck.log" || fail "the nocheck build compiled tests"
 echo "package: $(basename "$deb") and the distribution's build pass lintian and blhc;" \
-  "$(grep -o '[0-9]*% tests passed.*' "$work/default.log")"
+  "$(grep -o '[0-9]*% tests passed.*' "$work/default.log"), $(grep -c '(Skipped)$' "$work/default.log") skipped"
