@@ -203,6 +203,7 @@ TEST(EffectsTick, RecreatesOnePegPerTickInIndexOrderThenGoesIdle) {
     for (int i = 1; i <= 100; ++i) b.Pegs[i].TargetX = -1;
   });
   f.game.InitGame();
+  EXPECT_EQ(f.game.happenings().At(0), Happened{Happening::GameStarted}) << "Restart! is told";
   const Board before = f.game.board();
   const long draws = f.random.taken();
   for (int k = 1; k <= 102; ++k) {
@@ -480,7 +481,20 @@ TEST_P(SelectionTable, OneClick) {
     if (r.link == Link::kWithdrawn) a.Colour = b.Colour = DrawColour{2, 128, 2, a.Colour.Alpha};
   }
   const Board start = board();
+  const std::uint64_t told = f.game.happenings().count();
   f.game.Click();
+  // The player is told of a start, a link made or refused, a selection cleared.
+  std::vector<Happened> want;
+  if (r.start == S::Startup) {
+    want = {{Happening::GameStarted}};
+  } else if (r.link != Link::kNone) {
+    want = {{r.link == Link::kStands ? Happening::LinkMade : Happening::LinkRefused, r.endFirst, r.endSecond}};
+  } else if (!r.selected.empty() && r.selectedAfter.empty()) {
+    want = {{Happening::SelectionCancelled, r.first, static_cast<std::int16_t>(r.selected.size() > 1 ? r.second : 0)}};
+  }
+  std::vector<Happened> heard;
+  while (const auto happened = f.game.happenings().At(told + heard.size())) heard.push_back(*happened);
+  EXPECT_EQ(heard, want);
   EXPECT_EQ(board().gState, r.end);
   EXPECT_EQ(board().FirstPeg, r.endFirst);
   EXPECT_EQ(board().SecondPeg, r.endSecond);
