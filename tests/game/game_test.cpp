@@ -484,17 +484,17 @@ TEST_P(SelectionTable, OneClick) {
   const std::uint64_t told = f.game.happenings().count();
   f.game.Click();
   // The player is told of a start, a link made or refused, a selection cleared.
-  std::vector<Happened> want;
+  std::vector<Happened> told_of;
   if (r.start == S::Startup) {
-    want = {{Happening::GameStarted}};
+    told_of = {{Happening::GameStarted}};
   } else if (r.link != Link::kNone) {
-    want = {{r.link == Link::kStands ? Happening::LinkMade : Happening::LinkRefused, r.endFirst, r.endSecond}};
+    told_of = {{r.link == Link::kStands ? Happening::LinkMade : Happening::LinkRefused, r.endFirst, r.endSecond}};
   } else if (!r.selected.empty() && r.selectedAfter.empty()) {
-    want = {{Happening::SelectionCancelled, r.first, static_cast<std::int16_t>(r.selected.size() > 1 ? r.second : 0)}};
+    told_of = {{Happening::SelectionCancelled, r.first, static_cast<std::int16_t>(r.selected.size() > 1 ? r.second : 0)}};
   }
   std::vector<Happened> heard;
   while (const auto happened = f.game.happenings().At(told + heard.size())) heard.push_back(*happened);
-  EXPECT_EQ(heard, want);
+  EXPECT_EQ(heard, told_of);
   EXPECT_EQ(board().gState, r.end);
   EXPECT_EQ(board().FirstPeg, r.endFirst);
   EXPECT_EQ(board().SecondPeg, r.endSecond);
