@@ -536,6 +536,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"first_kind_1_hit_kind_0", S::FirstSelected, kQ1, 0, {kQ1}, kP2, S::FirstSelected, kQ1, 0, {kQ1}},
         Row{"first_hit_linked_same_kind", S::FirstSelected, kP1, 0, {kP1}, kL1, S::FirstSelected, kP1, 0, {kP1}},
         Row{"first_miss_cancels", S::FirstSelected, kP1, 0, {kP1}, kEmpty, S::Idle, kP1, 0, {}},
+        Row{"first_miss_cancels_stale_second", S::FirstSelected, kP1, kP3, {kP1}, kEmpty, S::Idle, kP1, kP3, {}},
         Row{"first_corner_toggles_and_cancels", S::FirstSelected, kP1, 0, {kP1}, kCorner, S::Idle, kP1, 0, {},
             Link::kNone, true},
         Row{"second_hit_second_confirms", S::SecondSelected, kP1, kP2, {kP1, kP2}, kP2, S::Idle, kP1, kP2, {},
@@ -900,6 +901,9 @@ TEST_P(RestartDuringTheCheck, StaysInsideThePegTableAndConsistent) {
   });
   f.game.Click();
   ASSERT_TRUE(restarted);
+  // After the restart, a refusal, or a link that still stands, is told.
+  const Happening told = f.game.happenings().At(f.game.happenings().count() - 1)->what;
+  EXPECT_EQ(told, c.green ? Happening::LinkRefused : c.aLinked ? Happening::LinkMade : Happening::GameStarted);
   EXPECT_EQ(board().gState, S::Init) << "the restart is not undone";
   EXPECT_EQ(board().PegCount, c.recreate);
   EXPECT_EQ(peg(c.a).Linked, c.aLinked);
