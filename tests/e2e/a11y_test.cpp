@@ -186,13 +186,17 @@ TEST_F(Accessibility, ReadsTheBoardHearsTabAndLinksTheSameOnX11AndWayland) {
                                    std::pair{*b, "Link refused: " + pegs[b->first][3] + " to " + pegs[b->second][3] +
                                                      " came too close to a standing link"}}) {
     const std::size_t before = Heard("said").size(), renamed = Heard("renamed").size();
+    const std::size_t selected = Heard("selected").size();
     ASSERT_TRUE(ClickLink(windows, told[link.first].position, told[link.second].position, *empty));
     EXPECT_EQ(Next("said", before + 2), said + ". State: Idle.") << "after the two selections";
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(Heard("said").size(), before + 3) << "said once";
-    const std::vector<Row> now = Heard("renamed");
-    for (const int peg : {link.first, link.second}) {
-      EXPECT_NE(std::find(now.begin() + renamed, now.end(), Row{std::to_string(peg)}), now.end()) << pegs[peg][3];
+    // Both pegs were heard selected, and renamed.
+    for (const auto& [kind, from] : {std::pair{"selected", selected}, std::pair{"renamed", renamed}}) {
+      const std::vector<Row> now = Heard(kind);
+      for (const int peg : {link.first, link.second}) {
+        EXPECT_NE(std::find(now.begin() + from, now.end(), Row{std::to_string(peg)}), now.end()) << kind << pegs[peg][3];
+      }
     }
   }
   EXPECT_EQ(Heard("shown"), Heard("said")) << "each said as a notification shown";
