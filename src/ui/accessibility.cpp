@@ -253,6 +253,9 @@ void AccessibleBoard::Update() {
     return;
   }
 
+  if (now_ == facts_ && total == total_ && focused == focused_ && log.count() == happenings_ && caption == caption_) {
+    return;  // what a tick finds most of the time
+  }
   QAccessibleInterface* field = QAccessible::queryAccessibleInterface(&playfield_);
   if (field == nullptr) return;
   if (total != total_) Send(QAccessibleEvent(field, QAccessible::ObjectReorder));
