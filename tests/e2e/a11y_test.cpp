@@ -87,6 +87,11 @@ class Accessibility : public ::testing::Test {
     client_ = {"DBUS_SESSION_BUS_ADDRESS=" + bus[0][0], "XDG_RUNTIME_DIR=" + runtime_,
                "XDG_CONFIG_HOME=" + runtime_ + "/config", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"};
   }
+  // Quit as SIGTERM asks, ending well.
+  void StopProgram() {
+    program_.Stop();
+    EXPECT_EQ(DescribeStatus(program_.status().value_or(-1)), "exit status 0");
+  }
   void EndBus() {
     if (end_ >= 0) close(end_);  // the probe ends, and with it the session
     end_ = -1;
@@ -201,7 +206,7 @@ TEST_F(Accessibility, ReadsTheBoardHearsTabAndLinksTheSameOnX11AndWayland) {
   }
   EXPECT_EQ(Heard("shown"), Heard("said")) << "each said as a notification shown";
 
-  program_.Stop();
+  StopProgram();
   EndBus();
   ASSERT_NO_FATAL_FAILURE(StartBus({}));
   ChildProcess weston;
@@ -213,6 +218,7 @@ TEST_F(Accessibility, ReadsTheBoardHearsTabAndLinksTheSameOnX11AndWayland) {
   for (std::size_t i = 0; i < attract.size(); ++i) {
     EXPECT_EQ(wayland[i][2] + " " + wayland[i][3], attract[i][2] + " " + attract[i][3]) << "on Wayland and X11";
   }
+  StopProgram();
 }
 
 }  // namespace
