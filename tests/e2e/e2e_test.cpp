@@ -447,16 +447,22 @@ TEST_F(ProgramTest, PlaysALinkWithTheKeyboardOnly) {
 
   // Tab on to a peg that `fits`; its index among the seen pegs, or -1.
   const auto tabTo = [&](const std::function<bool(int, const Image&)>& fits) {
+    std::optional<Point> ring;
     for (int presses = 0; presses < 60; ++presses) {
       if (!key("Tab")) return -1;
-      std::this_thread::sleep_for(200ms);
-      const std::optional<Image> look = Look("tab");
-      const std::optional<Point> ring = look ? KeyRing(*look) : std::nullopt;
-      if (!ring) continue;
+      // Looked for until it shows, or has moved on to another peg.
+      const std::optional<Point> before = ring;
+      Image look;
+      if (!LookUntil("tab", 3s, [&](const Image& l) {
+            ring = KeyRing(l);
+            return ring && (!before || Distance(*ring, *before) > 2.0);
+          }, &look)) {
+        continue;
+      }
       // The ring is centred a pixel above the peg's place.
       for (int i = 0; i < static_cast<int>(pegs.size()); ++i) {
         if (Distance(pegs[i].position, {ring->x, ring->y + 1}) <= 3.0 && Clickable(pegs, i, rules) &&
-            fits(i, *look)) {
+            fits(i, look)) {
           return i;
         }
       }
@@ -491,7 +497,7 @@ TEST_F(ProgramTest, ClosingTheMainWindowEndsTheProgramAndWritesTheTickLog) {
   ASSERT_NO_FATAL_FAILURE(StartProgram({"BRINDLET_TICK_LOG=" + tick_log}));
   Image field;
   ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
-  std::this_thread::sleep_for(1s);
+  std::this_thread::sleep_for(1s);  // a second of main ticks for the log
 
   // What a window manager sends when the user closes the window.
   std::string error;
