@@ -19,6 +19,7 @@
 
 #include "game/random.h"
 #include "ui/display_env.h"
+#include "ui/frame_dump.h"
 #include "ui/launch.h"
 #include "ui/main_window.h"
 
@@ -256,6 +257,8 @@ int main(int argc, char** argv) {
       if (!window.EndRequested()) window.game().Die();
     });
     window.Load();
+    // For tests: with BRINDLET_FRAME_DUMP set, SIGUSR1 freezes the game and writes its frame.
+    const std::unique_ptr<ui::FrameDump> frameDump = ui::FrameDump::FromEnvironment(env, window, *window.picOutput());
     std::set_new_handler(previousNewHandler);
     // The main window is the program: destroyed by another client, it ends
     // the program as closing it does.
