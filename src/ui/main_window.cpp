@@ -222,6 +222,15 @@ void MainWindow::Load() {
   // playfield planned where both windows go. In no arrangement does the
   // debug window cover the playfield's corner that hides it.
   frmDebug_->move(plan_.debug.topLeft());
+  // On X11 the debug window is the main window's transient from its first
+  // map on, so that the window manager keeps it above the main window. Set
+  // later, it would need the window mapped again, and a window unmapped and
+  // mapped again at once is left withdrawn by some window managers (IceWM).
+  if (!OnWayland()) {
+    winId();
+    frmDebug_->winId();
+    frmDebug_->windowHandle()->setTransientParent(windowHandle());
+  }
   game_.Startup();
   if (EndRequested()) return;
   frmDebug_->move(plan_.debug.topLeft());
@@ -231,15 +240,10 @@ void MainWindow::Load() {
   activateWindow();
   // Mapped after the main window, the debug window starts above it: a
   // Wayland compositor would otherwise put the main window, mapped last, on
-  // top, and so do X11 window managers such as openbox where the two
-  // overlap, which left the debug window hidden behind the playfield. On
-  // X11 it is also made the main window's transient, so that it stays
-  // above. Not on Wayland: there weston keeps the keyboard with a
+  // top. Not as its transient there: weston keeps the keyboard with a
   // transient, so a click on the playfield would never give the keys to
-  // the game. The window system learns of the relation when the window is
-  // mapped, so the debug window is mapped again.
-  if (!OnWayland()) frmDebug_->windowHandle()->setTransientParent(windowHandle());
-  if (frmDebug_->isVisible()) {
+  // the game.
+  if (OnWayland() && frmDebug_->isVisible()) {
     frmDebug_->hide();
     frmDebug_->show();
   }
