@@ -247,6 +247,8 @@ void MainWindow::Load() {
     frmDebug_->hide();
     frmDebug_->show();
   }
+  // See eventFilter: the playfield is painted whole at each expose.
+  if (OnWayland()) windowHandle()->installEventFilter(this);
   // The window manager frames the windows some time after they open.
   settle_checks_ = 0;
   SettleWindows();
@@ -447,6 +449,12 @@ bool MainWindow::event(QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Qt's Wayland back end hands the compositor a new, empty buffer when the
+  // title bar it draws comes back (leaving full screen on mutter) though the
+  // window keeps its size, and repaints nothing: where the game changed no
+  // tile since, the playfield stayed blank (white, or see-through). So on
+  // Wayland each expose paints the playfield whole.
+  if (event->type() == QEvent::Expose && watched == windowHandle()) picOutput_->update();
   if (event->type() == QEvent::KeyPress) {
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (watched == picOutput_->OwnWindow()) return HandleKey(key);
