@@ -4,13 +4,17 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QtGlobal>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include <xcb/xcb.h>
 
 namespace brindlet::ui {
 namespace {
@@ -374,6 +378,38 @@ bool WindowGoneWatch::nativeEventFilter(const QByteArray& eventType, void* messa
   gone_ = nullptr;
   gone();
   return false;
+}
+
+// --- The X11 window manager ---
+
+namespace {
+
+xcb_connection_t* X11Connection() {
+  const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(reply);
+  return atom;
+}
+
+xcb_window_t Root(xcb_connection_t* connection) { return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root; }
+
+}  // namespace
+
+bool X11WithoutWindowManager() {
+  xcb_connection_t* connection = X11Connection();
+  if (connection == nullptr) return false;
+  const xcb_atom_t check = Atom(connection, "_NET_SUPPORTING_WM_CHECK");
+  xcb_get_property_reply_t* reply = xcb_get_property_reply(
+      connection, xcb_get_property(connection, 0, Root(connection), check, XCB_ATOM_WINDOW, 0, 1), nullptr);
+  const bool running = reply != nullptr && xcb_get_property_value_length(reply) == 4;
+  std::free(reply);
+  return !running;
 }
 
 }  // namespace brindlet::ui

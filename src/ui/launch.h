@@ -104,4 +104,8 @@ class WindowGoneWatch final : public QAbstractNativeEventFilter {
   std::function<void()> gone_;
 };
 
+// On X11, whether no window manager runs (none names its check window on
+// the root window, _NET_SUPPORTING_WM_CHECK). False elsewhere.
+bool X11WithoutWindowManager();
+
 }  // namespace brindlet::ui

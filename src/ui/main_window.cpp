@@ -13,6 +13,7 @@
 #include "game/keyboard.h"
 #include "game/procedures.h"
 #include "ui/aux_windows.h"
+#include "ui/launch.h"
 
 namespace brindlet::ui {
 namespace {
@@ -599,6 +600,21 @@ void MainWindow::ShowKeyHelp() {
 // ----- Filling the screen -----
 
 void MainWindow::ToggleFullScreen() {
+  // Without a window manager (a bare X server, as a kiosk runs) nothing acts
+  // on a request for full screen and Qt's window state does not follow: the
+  // window takes the screen itself, and gives it back.
+  if (X11WithoutWindowManager() && screen() != nullptr) {
+    const std::optional<QPoint> back = normal_place_;
+    filling_ = !filling_;
+    if (filling_) {
+      setGeometry(screen()->geometry());
+      raise();
+    } else {
+      ApplyScale();
+      if (back) move(*back);
+    }
+    return;
+  }
   if (isFullScreen()) {
     showNormal();
     return;
