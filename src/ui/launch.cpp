@@ -412,4 +412,18 @@ bool X11WithoutWindowManager() {
   return !running;
 }
 
+void RequestFrameExtents(std::uintptr_t window) {
+  xcb_connection_t* connection = X11Connection();
+  if (connection == nullptr) return;
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = static_cast<xcb_window_t>(window);
+  event.type = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+  xcb_send_event(connection, 0, Root(connection),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+  xcb_flush(connection);
+}
+
 }  // namespace brindlet::ui

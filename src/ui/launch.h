@@ -108,4 +108,11 @@ class WindowGoneWatch final : public QAbstractNativeEventFilter {
 // the root window, _NET_SUPPORTING_WM_CHECK). False elsewhere.
 bool X11WithoutWindowManager();
 
+// On X11, asks the window manager for the frame it will give `window`
+// (_NET_REQUEST_FRAME_EXTENTS, answered with _NET_FRAME_EXTENTS). A window
+// manager that has just started may have read the program's map request
+// into its queue and sleep on its connection until some other event comes;
+// this is one. Does nothing elsewhere.
+void RequestFrameExtents(std::uintptr_t window);
+
 }  // namespace brindlet::ui

@@ -308,6 +308,11 @@ void MainWindow::LayOut() {
 
 void MainWindow::SettleWindows() {
   const bool framed = frameGeometry() != geometry() && frmDebug_->frameGeometry() != frmDebug_->geometry();
+  // A window manager started at the same moment (openbox) may not have
+  // mapped them yet and sleep on its queue: a request wakes it.
+  for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(frmDebug_.get())}) {
+    if (!OnWayland() && window->isVisible() && !window->windowHandle()->isExposed()) RequestFrameExtents(window->winId());
+  }
   if (!framed || filling_) {
     // Without a window manager (or one that does not say) the estimate stands.
     if (++settle_checks_ >= kSettleChecks) {
