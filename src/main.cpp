@@ -1,5 +1,6 @@
 // Brindlet: link glowing pegs of one colour with animated beams.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -212,6 +213,18 @@ int main(int argc, char** argv) {
   if (const std::string problem = AddressSpaceProblem(); !problem.empty()) {
     std::fprintf(stderr, "%s\n", problem.c_str());
     return kCannotRun;
+  }
+
+  // Without a session bus (none named, none in XDG_RUNTIME_DIR), libdbus
+  // would start one for the X display the first time Qt looks for it
+  // (dbus-launch --autolaunch), and that one outlives the program: it goes
+  // without.
+  const std::optional<std::string> bus = env("DBUS_SESSION_BUS_ADDRESS");
+  const std::optional<std::string> runtime = env("XDG_RUNTIME_DIR");
+  struct stat socket {};
+  if ((!bus || bus->empty()) &&
+      (!runtime || ::stat((*runtime + "/bus").c_str(), &socket) != 0 || !S_ISSOCK(socket.st_mode))) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
   }
 
   // From here a SIGTERM, SIGINT or SIGHUP quits as Quit! does, once the
