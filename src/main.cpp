@@ -10,6 +10,7 @@
 #include "startup/environment.h"
 #include "startup/guard.h"
 #include "startup/quit_signals.h"
+#include "ui/frame_dump.h"
 #include "ui/main_window.h"
 #include "ui/preferences.h"
 
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
       if (!window.EndRequested()) window.game().Die();
     });
     window.Load();
+    // For tests: with BRINDLET_FRAME_DUMP set, SIGUSR1 freezes the game and writes its frame.
+    const std::unique_ptr<brindlet::ui::FrameDump> frameDump =
+        brindlet::ui::FrameDump::FromEnvironment(brindlet::startup::ProcessEnvironment(), window.ticks(), window.presenter().playfield());
     std::set_new_handler(previousNewHandler);
     return window.Run();
   } catch (const std::bad_alloc&) {

@@ -4,8 +4,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "ui/key_ring.h"
@@ -150,6 +152,32 @@ PaintedPresenter::PaintedPresenter(QWidget& window)
   debug_->hide();
 }
 
+// Leaving full screen on mutter, Qt's Wayland back end hands the compositor
+// a new buffer, empty or holding the full-screen picture, when the title
+// bar it draws comes back or the compositor's size arrives, though the
+// widgets already have their new size; and it repaints nothing: wherever
+// nothing changed since, the window would stay blank (white, see-through)
+// or show the full-screen picture. So each expose and each size the window
+// system gives the main window, and each change of its state, paints it
+// whole.
+class PaintedPresenter::RepaintOnExpose final : public QObject {
+ public:
+  explicit RepaintOnExpose(QWidget& window) : window_(window) { window.windowHandle()->installEventFilter(this); }
+
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    const bool fresh = type == QEvent::Expose || type == QEvent::Resize || type == QEvent::WindowStateChange;
+    if (!fresh || watched != window_.windowHandle()) return false;
+    window_.update();
+    // Once more when the compositor's buffers have caught up with the change.
+    QTimer::singleShot(kAgain, &window_, [this] { window_.update(); });
+    return false;
+  }
+  static constexpr std::chrono::milliseconds kAgain{250};
+  QWidget& window_;
+};
+
 PaintedPresenter::~PaintedPresenter() = default;
 
 QSize PaintedPresenter::Panel() const {
@@ -197,6 +225,7 @@ void PaintedPresenter::SizePlayfield(QSize image) {
 
 void PaintedPresenter::Open() {
   window_.show();
+  if (!repaint_ && window_.windowHandle() != nullptr) repaint_ = std::make_unique<RepaintOnExpose>(window_);
   window_.raise();
   window_.activateWindow();
 }

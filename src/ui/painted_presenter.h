@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <memory>
 #include <vector>
 
 #include "ui/presenter.h"
@@ -49,12 +50,14 @@ class PaintedPresenter final : public Presenter {
 
  private:
   class RingWidget;
+  class RepaintOnExpose;
 
   QSize Panel() const override;
   void PlacePanel(const QRect& panel) override;
   void DrawRing(std::optional<QRect> area, int radius) override;
 
   QPointer<RingWidget> ring_;
+  std::unique_ptr<RepaintOnExpose> repaint_;
   bool panel_shown_ = false;
 };
 

@@ -88,9 +88,17 @@ void Presenter::WindowMoved() {
   KeepNormalPlace();
 }
 
+bool Presenter::FillsScreen() const {
+  return (window_.windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) != 0;
+}
+
 void Presenter::WindowStateChanged() {
-  const bool filling = (window_.windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) != 0;
-  if (filling == filling_) return;
+  const bool filling = FillsScreen();
+  if (filling == filling_) {
+    // Full screen to maximised or back: the panel's room may have changed.
+    LayOut();
+    return;
+  }
   filling_ = filling;
   if (filling) {
     LayOut();

@@ -92,6 +92,8 @@ class Presenter {
   QSize Planned() const { return PlannedWindow(ShownField(), Panel()); }
   // The panel's size while it stands in the main window; empty otherwise.
   virtual QSize Panel() const { return {}; }
+  // Whether the window fills the screen: maximised or full screen.
+  virtual bool FillsScreen() const;
   // The panel at `panel` in the main window, or hidden where that is empty.
   virtual void PlacePanel(const QRect& /*panel*/) {}
   // Sets the window's size limits and, unless it fills the screen, its

@@ -1,6 +1,7 @@
 #include "ui/ticks.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 #include "startup/environment.h"
 
@@ -66,6 +67,19 @@ void Ticks::LetEventsRun() {
   if (now - last_yield_ < kYieldGap) return;
   last_yield_ = now;
   QCoreApplication::processEvents();
+}
+
+void Ticks::Hold(bool held) {
+  if (!held) {
+    for (QTimer* timer : held_) timer->start();
+    held_.clear();
+    return;
+  }
+  for (QTimer* timer : {&main_, &effects_, &debug_}) {
+    if (!timer->isActive() || std::find(held_.begin(), held_.end(), timer) != held_.end()) continue;
+    timer->stop();
+    held_.push_back(timer);
+  }
 }
 
 }  // namespace brindlet::ui

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "game/game.h"
 #include "game/platform.h"
@@ -42,6 +43,9 @@ class Ticks final : public QObject, public Timers {
   void LetEventsRun();
   static constexpr std::chrono::microseconds kYieldGap{1000};
 
+  // Held, the running timers stop (the game freezes) until let go again.
+  void Hold(bool held);
+
  private:
   QTimer& TimerFor(Timer timer);
   const QTimer& TimerFor(Timer timer) const { return const_cast<Ticks*>(this)->TimerFor(timer); }
@@ -54,6 +58,7 @@ class Ticks final : public QObject, public Timers {
   // When BRINDLET_TICK_LOG is set: the start of every main tick, written at exit.
   std::unique_ptr<TickLog> tick_log_;
   std::chrono::steady_clock::time_point last_yield_{};
+  std::vector<QTimer*> held_;
 };
 
 }  // namespace brindlet::ui

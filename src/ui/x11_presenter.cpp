@@ -52,6 +52,27 @@ bool WindowManagerRuns(const QWidget& window) {
   return named;
 }
 
+// Asks the window manager for the frame it will give `window`
+// (_NET_REQUEST_FRAME_EXTENTS, answered with _NET_FRAME_EXTENTS).
+void RequestFrameExtents(const QWidget& window) {
+  xcb_connection_t* connection = Connection();
+  if (connection == nullptr) return;
+  const char name[] = "_NET_REQUEST_FRAME_EXTENTS";
+  xcb_intern_atom_reply_t* atom =
+      xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+  if (atom == nullptr) return;
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = static_cast<xcb_window_t>(window.winId());
+  event.type = atom->atom;
+  std::free(atom);
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+  xcb_flush(connection);
+}
+
 }  // namespace
 
 // ----- The playfield's own window -----
@@ -172,7 +193,11 @@ void X11Playfield::TakeBitmapOut() {
 }
 
 bool X11Playfield::Place() {
-  if (changing_) return false;
+  if (changing_) {
+    // Resized inside a tick (its yields let events run): placed at its end.
+    place_after_change_ = true;
+    return false;
+  }
   const bool wasInStore = in_store_;
   const QRect area = contentsRect();
   if (container_->geometry() != area) {
@@ -280,6 +305,10 @@ void X11Playfield::EndChange() {
   // A window not exposed now shows the whole picture at its next expose.
   if (!to_flush_.isEmpty() && window_->isExposed()) store.flush(to_flush_);
   to_flush_ = QRegion();
+  if (place_after_change_) {
+    place_after_change_ = false;
+    Place();
+  }
 }
 
 bool X11Playfield::Shown() const {
@@ -489,6 +518,14 @@ void X11Presenter::Open() {
 
 void X11Presenter::SettleWindows() {
   const bool framed = window_.frameGeometry() != window_.geometry() && debug_->frameGeometry() != debug_->geometry();
+  // A window manager started at the same moment (openbox) may have read the
+  // map requests into its queue during its own start and then sleep on its
+  // connection until some other event comes: a request wakes it.
+  for (const QWidget* window : {static_cast<const QWidget*>(&window_), static_cast<const QWidget*>(debug_)}) {
+    if (window->isVisible() && window->windowHandle() != nullptr && !window->windowHandle()->isExposed()) {
+      RequestFrameExtents(*window);
+    }
+  }
   if (!framed || filling_) {
     // Without a window manager (or one that does not say) the estimate stands.
     if (++settle_checks_ >= kSettleChecks) {
@@ -520,23 +557,22 @@ void X11Presenter::SettleWindows() {
 void X11Presenter::ToggleFullScreen() {
   if (unmanaged_normal_) {
     // Back from the program's own full screen.
-    const QRect normal = *unmanaged_normal_;
     unmanaged_normal_.reset();
-    window_.setWindowState(window_.windowState() & ~Qt::WindowFullScreen);
-    window_.setGeometry(normal);
+    WindowStateChanged();
     return;
   }
   if (window_.isFullScreen() || WindowManagerRuns(window_)) {
     Presenter::ToggleFullScreen();
     return;
   }
-  // Without a window manager nobody acts on the request for full screen:
-  // the window takes the whole screen itself, above every other window.
+  // Without a window manager nobody acts on the request for full screen
+  // (and Qt's window state does not follow): the window takes the whole
+  // screen itself, above every other window, and gives it back.
   const QScreen* screen = window_.screen();
   if (screen == nullptr) return;
   KeepNormalPlace();
   unmanaged_normal_ = window_.geometry();
-  window_.setWindowState(window_.windowState() | Qt::WindowFullScreen);
+  WindowStateChanged();
   window_.setGeometry(screen->geometry());
   window_.raise();
 }

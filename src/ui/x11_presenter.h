@@ -67,6 +67,7 @@ class X11Playfield final : public Playfield {
   QWidget* container_ = nullptr;
   bool in_store_ = false;
   bool changing_ = false;  // the backing store is open for a new picture
+  bool place_after_change_ = false;
   bool lost_ = false;      // the picture went with a remade store
   QRegion to_flush_;       // what the open change will show
   QSize store_pixels_;     // the own window's store as last written scaled
@@ -83,6 +84,7 @@ class X11Presenter final : public Presenter {
   void SizePlayfield(QSize image) override;
   void Open() override;
   void ToggleFullScreen() override;
+  bool FillsScreen() const override { return unmanaged_normal_.has_value() || Presenter::FillsScreen(); }
 
   // How often and how many times the window manager's frames are looked for
   // after the windows open.

@@ -185,6 +185,33 @@ int CountInAnnulus(const Image& image, Hue hue, Point c, double r0, double r1) {
   return count;
 }
 
+FieldCounts Count(const Image& playfield) {
+  return {FindPegs(playfield, {Hue::Grey}).size(), FindPegs(playfield, {Hue::Red, Hue::Blue}).size(),
+          CentreRingPixels(playfield)};
+}
+
+std::string Describe(const FieldCounts& c) {
+  return std::to_string(c.grey) + " grey pegs, " + std::to_string(c.coloured) + " red and blue pegs, " +
+         std::to_string(c.ring) + " orange ring pixels";
+}
+
+std::optional<Point> KeyRing(const Image& field) {
+  double sx = 0, sy = 0;
+  int n = 0;
+  for (int y = 0; y < field.height(); ++y) {
+    for (int x = 0; x < field.width(); ++x) {
+      const Rgb c = field.At(x, y);
+      if (c.r >= 200 && c.g >= 170 && c.b <= 80) {
+        sx += x;
+        sy += y;
+        ++n;
+      }
+    }
+  }
+  if (n < 40) return std::nullopt;
+  return Point{sx / n, sy / n};
+}
+
 int CentreRingPixels(const Image& playfield) {
   // Five rings of radius 40 to 41.5 round centres jittered by up to 3 pixels
   // up and left of one pixel right of and below the middle.

@@ -71,6 +71,20 @@ struct Blob {
 // Blobs of `hue` with at least `min_pixels` pixels.
 std::vector<Blob> FindBlobs(const Image& image, Hue hue, int min_pixels = 4);
 
+// How the attract display and a started game look: grey pegs, red and blue
+// ones, and pixels of the orange ring.
+struct FieldCounts {
+  std::size_t grey = 0;
+  std::size_t coloured = 0;
+  int ring = 0;
+};
+FieldCounts Count(const Image& playfield);
+std::string Describe(const FieldCounts& counts);
+
+// The keyboard cursor's ring: the centre of its yellow pixels, or nothing
+// when it does not show.
+std::optional<Point> KeyRing(const Image& playfield);
+
 // Orange pixels of the ring that glows at the playfield's centre in the
 // attract display.
 int CentreRingPixels(const Image& playfield);

@@ -14,6 +14,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -541,10 +544,66 @@ Rect ProgramWindows::playfield() const {
   return {w.x + b, w.y + b, w.width - 2 * b, w.height - 2 * b};
 }
 
-Point ProgramWindows::ToScreen(Point image) const {
-  const Rect field = playfield();
-  return {field.x + std::floor((std::floor(image.x) + 0.5) * field.width / kPlayfieldWidth),
-          field.y + std::floor((std::floor(image.y) + 0.5) * field.height / kPlayfieldHeight)};
+Point ProgramWindows::ToScreen(Point image) const { return FieldToScreen(playfield(), image); }
+
+Point FieldToScreen(const Rect& field, Point image) {
+  return {field.x + std::floor((std::floor(image.x) + 0.5) * field.width / ProgramWindows::kPlayfieldWidth),
+          field.y + std::floor((std::floor(image.y) + 0.5) * field.height / ProgramWindows::kPlayfieldHeight)};
+}
+
+Image ReadPlayfield(const Image& shot, const Rect& area, const Rect& field) {
+  constexpr int kWidth = ProgramWindows::kPlayfieldWidth, kHeight = ProgramWindows::kPlayfieldHeight;
+  if (field.width == kWidth && field.height == kHeight) {
+    return shot.Crop(field.x - area.x, field.y - area.y, kWidth, kHeight);
+  }
+  // Scaled: each image pixel is read at its centre on the screen.
+  Image image(kWidth, kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const Point at = FieldToScreen(field, {static_cast<double>(x), static_cast<double>(y)});
+      image.Set(x, y, shot.At(static_cast<int>(at.x) - area.x, static_cast<int>(at.y) - area.y));
+    }
+  }
+  return image;
+}
+
+bool Inside(const Rect& r, int width, int height) {
+  return r.x >= 0 && r.y >= 0 && r.x + r.width <= width && r.y + r.height <= height;
+}
+
+bool Overlap(const Rect& a, const Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+std::string Describe(const Rect& r) {
+  return std::to_string(r.width) + " x " + std::to_string(r.height) + " at " + std::to_string(r.x) + "," +
+         std::to_string(r.y);
+}
+
+std::vector<pid_t> ProcessesWith(const std::string& entry) {
+  std::vector<pid_t> found;
+  const std::string needle = std::string(1, '\0') + entry + '\0';
+  std::error_code ignored;
+  for (const auto& dir : std::filesystem::directory_iterator("/proc", ignored)) {
+    const std::string name = dir.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(dir.path() / "environ", std::ios::binary);
+    const std::string env = '\0' + std::string(std::istreambuf_iterator<char>(in), {});
+    const pid_t pid = std::stoi(name);
+    if (pid != getpid() && env.find(needle) != std::string::npos) found.push_back(pid);
+  }
+  return found;
+}
+
+std::string CommandLines(const std::vector<pid_t>& pids) {
+  std::string text;
+  for (const pid_t pid : pids) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string line(std::istreambuf_iterator<char>(in), {});
+    std::replace(line.begin(), line.end(), '\0', ' ');
+    text += (text.empty() ? "" : "; ") + std::to_string(pid) + ": " + line;
+  }
+  return text;
 }
 
 bool ProgramWindows::DebugWindowVisible() const { return !x_->FindWindows("^Debug$", pid_, true).empty(); }
@@ -571,17 +630,9 @@ bool ProgramWindows::ClickDebugWindow(int x, int y, Millis settle, Clock::time_p
 
 std::optional<Image> ProgramWindows::LookAtPlayfield(std::string* error) const {
   const Rect field = playfield();
-  std::optional<Image> shot = x_->Screenshot(field, error);
-  if (!shot || (field.width == kPlayfieldWidth && field.height == kPlayfieldHeight)) return shot;
-  // Scaled: each image pixel is read at its centre on the screen.
-  Image image(kPlayfieldWidth, kPlayfieldHeight);
-  for (int y = 0; y < kPlayfieldHeight; ++y) {
-    for (int x = 0; x < kPlayfieldWidth; ++x) {
-      const Point at = ToScreen({static_cast<double>(x), static_cast<double>(y)});
-      image.Set(x, y, shot->At(static_cast<int>(at.x) - field.x, static_cast<int>(at.y) - field.y));
-    }
-  }
-  return image;
+  const std::optional<Image> shot = x_->Screenshot(field, error);
+  if (!shot) return shot;
+  return ReadPlayfield(*shot, field, field);
 }
 
 std::optional<std::vector<SeenPeg>> WaitForRestingPegs(const ProgramWindows& program, const std::vector<Hue>& hues,

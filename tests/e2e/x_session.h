@@ -80,6 +80,22 @@ struct Rect {
   int height = 0;
 };
 
+bool Inside(const Rect& r, int width, int height);
+bool Overlap(const Rect& a, const Rect& b);
+std::string Describe(const Rect& r);  // "1028 x 772 at 10,28"
+
+// Processes (not this one) whose environment holds `entry` ("NAME=value").
+std::vector<pid_t> ProcessesWith(const std::string& entry);
+// Their command lines, for a message.
+std::string CommandLines(const std::vector<pid_t>& pids);
+
+// The screen pixel that shows image pixel `image` of the playfield, whose
+// image area on the screen is `field`.
+Point FieldToScreen(const Rect& field, Point image);
+// The playfield's image read at each pixel's centre from `shot`, a
+// screenshot of `area` of the screen that holds `field`.
+Image ReadPlayfield(const Image& shot, const Rect& area, const Rect& field);
+
 struct WindowInfo {
   Rect rect;  // position on the screen, size of the window
   bool viewable = false;
