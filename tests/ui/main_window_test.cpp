@@ -21,6 +21,7 @@
 #include "render/surface.h"
 #include "ui/aux_windows.h"
 #include "ui/painted_presenter.h"
+#include "ui/x11_workspace.h"
 #include "ui_test_support.h"
 
 namespace brindlet::ui {
@@ -240,6 +241,74 @@ TEST_P(EachPresenter, DropsFramesWhileMinimisedAndShowsTheWholeFrameAfter) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   game().MainTick();
   EXPECT_EQ(DifferingRows(OnScreen(), {0, 0}, game().FrameImage()), 0);
+}
+
+// Minimised, the ticks sleep and the pointer is not asked for: it rests
+// where it was last seen; the game ticks on unseen. Shown again, the timers
+// run as they were set meanwhile; hidden, the ticks sleep again.
+TEST_F(FrontEnd, MinimisedTheTicksSleepAndThePointerRests) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  Ticks& ticks = window_->ticks();
+  EXPECT_FALSE(ticks.Asleep());
+  PointerTo(own(), field().mapToGlobal(QPoint(101, 51)));
+  EXPECT_EQ(window_->PlayfieldCursor().x, 100);
+  window_->showMinimized();
+  EXPECT_TRUE(ticks.Asleep() && !game().Seen() && ticks.WakeTimer().isActive());
+  PointerTo(own(), field().mapToGlobal(QPoint(301, 51)));
+  EXPECT_EQ(window_->PlayfieldCursor().x, 100);
+  const Board before = board();
+  QTest::qWait(300);
+  EXPECT_FALSE(board() == before) << "the game ticks on unseen";
+  ticks.SetEnabled(Timer::Debug, false);
+  EXPECT_TRUE(ticks.Enabled(Timer::MainLoop) && !ticks.Enabled(Timer::Debug));
+  window_->showNormal();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  EXPECT_TRUE(!ticks.Asleep() && game().Seen() && !ticks.WakeTimer().isActive());
+  EXPECT_TRUE(ticks.Enabled(Timer::MainLoop) && !ticks.Enabled(Timer::Debug));
+  window_->hide();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks.Asleep(); }, 1000));
+}
+
+// A playfield unseen and seen again inside a tick wakes the timers only once
+// that tick is over, and then the ticks due meanwhile are caught up; the
+// window's exposure wakes them at once.
+TEST_F(FrontEnd, TheTicksWakeOnlyBetweenTicks) {
+  StopTimers();
+  QWidget top;
+  bool seen = true;
+  int mainTicks = 0;
+  Ticks* driver = nullptr;
+  Ticks ticks(game(), [&] {
+    if (++mainTicks != 1) return;
+    seen = false;
+    driver->Check();
+    EXPECT_TRUE(driver->Asleep());
+    QTest::qWait(250);  // wake-ups come and go
+    EXPECT_EQ(mainTicks, 1) << "no tick runs inside another";
+    seen = true;
+    driver->Check();
+    EXPECT_TRUE(driver->Asleep()) << "inside a timer's tick";
+  });
+  driver = &ticks;
+  ticks.Watch(top, [&] { return seen; });
+  ticks.SetEnabled(Timer::MainLoop, true);
+  // The ticks due while asleep are caught up as that tick ends.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return mainTicks >= 1 + 8; }, 5000));
+  EXPECT_TRUE(!ticks.Asleep() && ticks.Enabled(Timer::MainLoop));
+  seen = false;
+  ticks.Check();
+  ASSERT_TRUE(ticks.Asleep());
+  ticks.WakeTimer().stop();  // so that only the window's exposure wakes them
+  seen = true;
+  top.show();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !ticks.Asleep(); }, 2000));
+}
+
+// A window manager that leaves the windows of other workspaces mapped says
+// where they are only in their desktop numbers.
+TEST(X11Workspace, AWindowIsElsewhereOnlyOnAnotherKnownDesktop) {
+  EXPECT_TRUE(OnOtherDesktop(1, 0) && !OnOtherDesktop(0, 0) && !OnOtherDesktop(kAllDesktops, 2) &&
+              !OnOtherDesktop(std::nullopt, 0) && !OnOtherDesktop(1, std::nullopt));
 }
 
 // Scaled, the bitmap shows as sharp blocks at whole ratios and smoothly
