@@ -100,8 +100,7 @@ class Unseen : public ::testing::TestWithParam<Look> {};
 
 TEST_P(Unseen, AStretchUnseenEndsInExactlyTheGameAndFrameOfOneDrawnAllAlong) {
   GameFixture drawn, unseen;
-  drawn.game.SetLook(GetParam());
-  unseen.game.SetLook(GetParam());
+  for (GameFixture* f : {&drawn, &unseen}) f->game.SetLook(GetParam());
   Play(drawn, false);
   EXPECT_TRUE(Play(unseen, true)) << "pixels drawn or presented unseen";
   ASSERT_EQ(drawn.game.board().gState, GameState::FirstSelected) << "the game got as far as planned";
