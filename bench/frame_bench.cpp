@@ -60,6 +60,23 @@ void AttractAfterIdle(benchmark::State& state, Look look) {
   ReportRatio(state, clock);
 }
 
+// A whole main tick of the heaviest scene through the game: drawn and
+// presented to a playfield in memory, or unseen, where every random number
+// is drawn and every peg field updated but no pixel put anywhere.
+void WorstTick(benchmark::State& state, bool seen) {
+  BenchScene g;
+  BuildWorstScene(g.board, g.game.field());
+  g.game.SetBoard(g.board);
+  g.platform.cursor = {g.board.MousePosX, g.board.MousePosY};
+  g.game.SetSeen(seen);
+  LoopClock clock;
+  for (auto _ : state) {
+    g.game.MainTick();
+    benchmark::ClobberMemory();
+  }
+  ReportRatio(state, clock);
+}
+
 }  // namespace
 
 // Each scene in both looks; the shapes look's cases end in "_shapes".
@@ -70,6 +87,8 @@ void RegisterFrameBenchmarks() {
     benchmark::RegisterBenchmark(("frame/worst" + s).c_str(), Worst, look);
     benchmark::RegisterBenchmark(("tick/attract_after_idle" + s).c_str(), AttractAfterIdle, look)->Iterations(400);
   }
+  benchmark::RegisterBenchmark("tick/worst", WorstTick, true);
+  benchmark::RegisterBenchmark("tick/worst_unseen", WorstTick, false);
 }
 
 }  // namespace brindlet::bench

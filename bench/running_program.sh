@@ -7,9 +7,13 @@
 # beside the X server's CPU time, and beside
 #   (c) the floor: brindlet_timers_floor, a window with the program's timers
 #       that reads the pointer and lets events run each main tick but draws
-#       nothing, which is what waking up costs on this machine.
+#       nothing, which is what waking up costs on this machine, and
+#   (d) under openbox, the attract display shown and then with both windows
+#       minimised, where nobody can see the playfield.
+# Each scene also gives the program's thread wake-ups a second (the context
+# switches of all its threads) and its main thread's voluntary ones.
 # Targets: at most 3 % of one core; 99 % of main-tick intervals within
-# 25 +- 2 ms.
+# 25 +- 2 ms; minimised, at most 10 wake-ups a second and 0.3 % of a core.
 #
 # Usage: bench/running_program.sh [--screen WxH[@SCALE]]... <brindlet> [<brindlet_shot>] [seconds] [runs]
 #   --screen       a screen to measure on: its size in pixels and the Qt scale
@@ -28,7 +32,9 @@
 #                  more, the cases and scenes take turns and each one's median
 #                  follows (of an even count, the lower of the middle two)
 # The floor is measured when bench/brindlet_timers_floor is in the same build
-# folder. Builds nothing. Needs Xvfb and xdotool (bash scripts/deps bench installs them).
+# folder, and the scenes under openbox when openbox and wmctrl are installed;
+# all three on the first case only. Builds nothing. Needs Xvfb and xdotool
+# (bash scripts/deps bench installs them).
 set -euo pipefail
 
 cases=()
@@ -99,6 +105,12 @@ clk_tck=$(getconf CLK_TCK)
 t0=0
 t1=0
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Context switches of all of a process's threads, and its main thread's
+# voluntary ones.
+switches() {
+  cat "/proc/$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'
+  awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/status"
+}
 
 # Interval statistics of the ticks that started between two steady-clock
 # times (ns): count, share within 25 +- 2 ms, p50, p99, max.
@@ -119,21 +131,23 @@ tick_stats() {
 # times the measurement began and ended are left in t0 and t1.
 sample() {
   local scene=$1 pid=$2
-  local load_before c0 c1 x0 x1
+  local load_before c0 c1 x0 x1 w0 w1 m0 m1
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   x0=$(cpu_ticks "$xvfb_pid")
   t0=$("$shot" now)
   c0=$(cpu_ticks "$pid")
+  { read -r w0; read -r m0; } < <(switches "$pid")
   sleep "$seconds"
+  { read -r w1; read -r m1; } < <(switches "$pid")
   c1=$(cpu_ticks "$pid")
   t1=$("$shot" now)
   x1=$(cpu_ticks "$xvfb_pid")
   awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$clk_tck" -v ns="$((t1 - t0))" -v scene="$scene" \
-      -v load="$load_before" -v kept="$work/cpu-$case_name-$scene" 'BEGIN {
+      -v w="$((w1 - w0))" -v m="$((m1 - m0))" -v load="$load_before" -v kept="$work/cpu-$case_name-$scene" 'BEGIN {
         s = ns / 1e9
-        printf "%-8s CPU %.2f %% of one core over %.1f s (Xvfb %.2f %%); load average before: %s\n",
-               scene, 100 * c / hz / s, s, 100 * x / hz / s, load
-        printf "%.2f %.2f\n", 100 * c / hz / s, 100 * x / hz / s >> kept
+        printf "%-8s CPU %.2f %% of one core over %.1f s (Xvfb %.2f %%), %.1f wake-ups/s (main thread %.1f); load average before: %s\n",
+               scene, 100 * c / hz / s, s, 100 * x / hz / s, w / s, m / s, load
+        printf "%.2f %.2f %.1f %.1f\n", 100 * c / hz / s, 100 * x / hz / s, w / s, m / s >> kept
       }'
 }
 
@@ -161,6 +175,35 @@ measure() {
   printf '%-8s main tick: %s\n' "$scene" "$(tick_stats "$log" "$t0" "$t1")"
 }
 
+# Under openbox, which frames and minimises windows: the attract display
+# shown, then both windows minimised; they are brought back before the
+# program is asked to quit.
+measure_openbox() {
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  local wm_pid=$!
+  sleep 1
+  "$brindlet" >"$work/brindlet-openbox.log" 2>&1 &
+  program_pid=$!
+  "$shot" "$program_pid" ready
+  xdotool mousemove "$rest_x" "$rest_y"
+  sleep 2
+  sample shown "$program_pid"
+  local windows
+  windows=$(wmctrl -lp | awk -v pid="$program_pid" '$3 == pid { print $1 }')
+  for w in $windows; do xdotool windowminimize --sync "$w"; done
+  sleep 2
+  sample unseen "$program_pid"
+  for w in $windows; do wmctrl -i -a "$w"; done
+  sleep 1
+  "$shot" "$program_pid" quit
+  local status=0
+  wait "$program_pid" || status=$?
+  program_pid=
+  kill "$wm_pid" 2>/dev/null || true
+  wait "$wm_pid" 2>/dev/null || true
+  [ "$status" -eq 0 ] || { echo "brindlet ended with status $status" >&2; cat "$work/brindlet-openbox.log" >&2; exit 1; }
+}
+
 # Runs the floor program with the pointer where it rests for the scenes,
 # measures, ends it.
 measure_floor() {
@@ -176,6 +219,10 @@ measure_floor() {
 
 echo "brindlet: $brindlet, $seconds s per scene, $runs run(s), cases: ${cases[*]}, $(nproc) cores"
 [ -x "$floor" ] || { echo "no floor program at $floor: the floor is not measured"; floor=; }
+openbox=yes
+for tool in openbox wmctrl; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing: the scenes under openbox are not measured"; openbox=; }
+done
 for ((run = 1; run <= runs; run++)); do
   for case in "${cases[@]}"; do
     case_name=$case
@@ -187,23 +234,27 @@ for ((run = 1; run <= runs; run++)); do
     measure attract
     measure game
     [ -n "$floor" ] && [ "$case" = "${cases[0]}" ] && measure_floor
+    [ -n "$openbox" ] && [ "$case" = "${cases[0]}" ] && measure_openbox
     stop_x
   done
 done
 
-# The median of one case's scene (of an even count, the lower middle):
-# "cpu xvfb".
+# The medians of one case's scene (of an even count, the lower middle):
+# "cpu xvfb wake-ups main-thread-wake-ups", each taken on its own.
 median() {
-  sort -n "$work/cpu-$1-$2" | awk '{ c[NR] = $1; x[NR] = $2 } END { print c[int((NR + 1) / 2)], x[int((NR + 1) / 2)] }'
+  local f=$work/cpu-$1-$2
+  for k in 1 2 3 4; do sort -n -k"$k,$k" "$f" | awk -v k="$k" '{ v[NR] = $k } END { printf "%s ", v[int((NR + 1) / 2)] }'; done
+  echo
 }
 echo "medians of $runs run(s):"
 for case in "${cases[@]}"; do
-  for scene in attract game floor; do
+  for scene in attract game floor shown unseen; do
     [ -f "$work/cpu-$case-$scene" ] || continue
-    read -r cpu xvfb < <(median "$case" "$scene")
+    read -r cpu xvfb wakes main < <(median "$case" "$scene")
     read -r base _ < <(median "${cases[0]}" "$scene" 2>/dev/null || echo "0 0")
-    awk -v c="$cpu" -v x="$xvfb" -v b="$base" -v name="$case" -v scene="$scene" -v first="${cases[0]}" 'BEGIN {
-      printf "%-14s %-8s CPU %.2f %% (Xvfb %.2f %%)", name, scene, c, x
+    awk -v c="$cpu" -v x="$xvfb" -v b="$base" -v name="$case" -v scene="$scene" -v first="${cases[0]}" \
+        -v w="$wakes" -v m="$main" 'BEGIN {
+      printf "%-14s %-8s CPU %.2f %% (Xvfb %.2f %%), %.1f wake-ups/s (main thread %.1f)", name, scene, c, x, w, m
       if (name != first && b > 0) printf "   %.2f x the %s case", c / b, first
       printf "\n"
     }'

@@ -26,19 +26,26 @@ void Game::Startup() {
 
 void Game::MainTick() {
   platform_.input.LetEventsRun();
+  const bool drawing = seen_;
+  // Unseen, the drawing procedures get an empty field, where no dot lands.
+  const Context scene{drawing ? field_ : Field{}, platform_.input, *random_, look_};
   SampleCursor();
   frame_.RestoreFrom(background_);
   // Links are drawn from the positions before this tick's motion step, pegs
   // from the positions after it.
-  DrawLinks(board_, context(), frame_);
+  DrawLinks(board_, scene, frame_);
   UpdateHoverGlow(board_, platform_.input);
   MovePegs(board_, context());
-  DrawPegs(board_, context(), frame_);
+  DrawPegs(board_, scene, frame_);
   if (board_.gState == GameState::Startup) {
-    DrawGlowRing(context(), frame_, field_.width / 2.0, field_.height / 2.0, kGlowRingRadius, kGlowRingColour);
+    DrawGlowRing(scene, frame_, field_.width / 2.0, field_.height / 2.0, kGlowRingRadius, kGlowRingColour);
     if (random_->Next() * 100 > 99) brindlet::RandomizePegs(board_, context());
   }
-  ReDraw();
+  if (drawing) {
+    ReDraw();
+  } else {
+    platform_.input.LetEventsRun();
+  }
 }
 
 void Game::SampleCursor() {

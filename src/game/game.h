@@ -82,6 +82,17 @@ class Game {
   // read them.
   void SetBoard(const Board& board) { board_ = board; }
 
+  // While nobody can see the playfield, main ticks go on as ever (every
+  // random number drawn, every peg field the drawing keeps updated) but put
+  // no pixel into the frame and present nothing. A main tick reads this once,
+  // after its first yield, so that it draws a whole frame or none; the first
+  // frame drawn again is presented whole.
+  void SetSeen(bool seen) {
+    if (seen && !seen_) frame_.MarkAllChanged();
+    seen_ = seen;
+  }
+  bool Seen() const { return seen_; }
+
  private:
   Context context() { return {field_, platform_.input, *random_, look_}; }
   void ReDraw();
@@ -105,6 +116,7 @@ class Game {
   bool pressed_ = false;                 // a left press awaits its release
   bool after_double_click_ = false;      // the next release ends a double-click
   Look look_ = Look::Colours;
+  bool seen_ = true;
 };
 
 }  // namespace brindlet

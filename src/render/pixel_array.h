@@ -125,6 +125,8 @@ class PixelArray {
   // --- For presentation ---
   // True when every tile must count as changed since the last presentation.
   bool AllChanged() const { return all_changed_; }
+  // The next presentation goes whole, whatever the surface still holds.
+  void MarkAllChanged() { all_changed_ = true; }
   // The runs of tiles marked `mark`, clipped to the first `rows` array rows:
   // rows of tiles from the last (the top of the picture) to the first, each
   // left to right. The list is the array's own, reused by the next call.

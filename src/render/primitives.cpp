@@ -622,6 +622,7 @@ class BeamShades {
 }  // namespace
 
 void PlotSoftPoint(PixelArray& pixels, Field field, double x, double y, const DrawColour& colour) {
+  if (field.width <= 0 || field.height <= 0) return;  // no dot can land
   const DotColour c = Prepare(colour);
   const DotAt dot{x, y, c.green};
   Painter()(TargetOf(field, pixels), &dot, 1, c);
@@ -632,6 +633,7 @@ double CircleAngleStep(double radius) { return 360 / (radius * 6.28); }
 void PlotCircle(PixelArray& pixels, Field field, EventPump& events, double centreX, double centreY, double radius,
                 const DrawColour& colour) {
   events.LetEventsRun();
+  if (field.width <= 0 || field.height <= 0) return;  // no dot can land
   const double step = CircleAngleStep(radius);
   // A negative or undefined step draws nothing; a step too small to advance
   // the angle stops instead of spinning forever.
@@ -666,6 +668,7 @@ void PlotCircle(PixelArray& pixels, Field field, EventPump& events, double centr
 void PlotBeam(PixelArray& pixels, Field field, EventPump& events, double startX, double startY, double endX,
               double endY, const DrawColour& colour, double percent, double phase) {
   events.LetEventsRun();
+  if (field.width <= 0 || field.height <= 0) return;  // no dot can land
   const double dx = endX - startX;
   const double dy = endY - startY;
   double n = std::sqrt(dx * dx + dy * dy) * 0.25;

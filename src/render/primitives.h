@@ -26,14 +26,15 @@ inline constexpr double kDegreesToRadians = 0.017453292519943278;
 void PlotSoftPoint(PixelArray& pixels, Field field, double x, double y, const DrawColour& colour);
 
 // A ring of soft dots around (centreX + 1, centreY + 1), about one dot per
-// pixel of circumference. Lets events run first.
+// pixel of circumference. Lets events run first; on an empty field (no
+// width or no height), where no dot can land, that is all it does.
 void PlotCircle(PixelArray& pixels, Field field, EventPump& events, double centreX, double centreY, double radius,
                 const DrawColour& colour);
 
 // A dotted beam from (startX, startY) toward (endX, endY), one dot per 4 px,
 // creeping forward with `phase` (0..100, the effects counter); `percent`
 // places the dark-green head. The green of `colour` is replaced dot by dot.
-// Lets events run first.
+// Lets events run first; on an empty field that is all it does.
 void PlotBeam(PixelArray& pixels, Field field, EventPump& events, double startX, double startY, double endX,
               double endY, const DrawColour& colour, double percent, double phase);
 

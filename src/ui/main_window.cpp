@@ -55,6 +55,10 @@ MainWindow::MainWindow(RandomSource& random, PresenterKind kind)
   // Sized for the background it will show, so that the window's place can
   // be chosen before start-up reads it.
   SizePlayfield(kBackgroundWidth, kBackgroundHeight);
+
+  // While nobody can see the playfield the ticks sleep.
+  ticks_.Watch(*this, [this] { return presenter_->Seen(); });
+  presenter_->OnSeenChanged([this] { ticks_.Check(); });
 }
 
 MainWindow::~MainWindow() = default;

@@ -45,7 +45,8 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
 
   // --- Input ---
   void LetEventsRun() override { ticks_.LetEventsRun(); }
-  CursorPoint PlayfieldCursor() override { return presenter_->Pointer(); }
+  // Nobody seeing the playfield, the pointer is not asked for.
+  CursorPoint PlayfieldCursor() override { return presenter_->Pointer(!ticks_.Asleep()); }
   // --- Video ---
   PictureSurface& Background() override { return background_; }
   PictureSurface& Playfield() override { return presenter_->playfield(); }

@@ -22,14 +22,16 @@ std::unique_ptr<Presenter> Presenter::Make(PresenterKind kind, QWidget& window, 
 Presenter::Presenter(QWidget& window, Playfield* playfield, DebugWindow* debug)
     : window_(window), playfield_(playfield), debug_(debug) {}
 
-CursorPoint Presenter::Pointer() const {
+CursorPoint Presenter::Pointer(bool mayAsk) {
   // Over the playfield the pointer's last move says where it is; elsewhere
   // the window system is asked, which costs a round trip to it.
   const std::optional<QPoint> over = playfield_->KnownPointer();
+  if (!over && !mayAsk) return last_pointer_;
   const QPoint client =
       over ? *over : playfield_->mapFromGlobal(QCursor::pos()) - playfield_->contentsRect().topLeft();
   const QPoint pixel = playfield_->ToBitmap(client);
-  return {pixel.x(), pixel.y()};
+  last_pointer_ = {pixel.x(), pixel.y()};
+  return last_pointer_;
 }
 
 void Presenter::PlaceRing(std::optional<QPointF> at) {

@@ -64,8 +64,15 @@ class Presenter {
   // Opens the windows where the plan put them, once, after start-up.
   virtual void Open() = 0;
 
-  // Where the pointer is over the playfield, in image pixels.
-  CursorPoint Pointer() const;
+  // Where the pointer is over the playfield, in image pixels. Unless
+  // `mayAsk`, the window system is not asked: where its events do not tell,
+  // the pointer rests where it was last seen.
+  CursorPoint Pointer(bool mayAsk);
+
+  // Whether any part of the playfield can be seen. `changed` runs when that
+  // may have changed without the main window's events telling.
+  virtual bool Seen() const { return playfield_->Shown(); }
+  void OnSeenChanged(std::function<void()> changed) { seen_changed_ = std::move(changed); }
 
   // The keyboard cursor's ring round image point `at`; nothing hides it.
   void PlaceRing(std::optional<QPointF> at);
@@ -115,9 +122,11 @@ class Presenter {
   // Where the window last stood at the planned size, not filling the
   // screen: where it goes back to after F11 or the window manager's maximise.
   std::optional<QPoint> normal_place_;
+  std::function<void()> seen_changed_;
 
  private:
   std::optional<QPointF> ring_at_;
+  CursorPoint last_pointer_;
 };
 
 }  // namespace brindlet::ui

@@ -444,7 +444,13 @@ X11Presenter::X11Presenter(QWidget& window, std::function<void()> gone)
   settle_.setInterval(kSettleInterval);
   QObject::connect(&settle_, &QTimer::timeout, [this] { SettleWindows(); });
   gone_when_ = std::move(gone);
+  workspace_ = std::make_unique<X11Workspace>(window);
+  QObject::connect(workspace_.get(), &X11Workspace::Changed, [this] {
+    if (seen_changed_) seen_changed_();
+  });
 }
+
+bool X11Presenter::Seen() const { return playfield_->Shown() && !workspace_->Elsewhere(); }
 
 X11Presenter::~X11Presenter() {
   settle_.stop();

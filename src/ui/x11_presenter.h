@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/presenter.h"
+#include "ui/x11_workspace.h"
 
 namespace brindlet::ui {
 
@@ -85,6 +86,8 @@ class X11Presenter final : public Presenter {
   void Open() override;
   void ToggleFullScreen() override;
   bool FillsScreen() const override { return unmanaged_normal_.has_value() || Presenter::FillsScreen(); }
+  // Also not on another workspace of a window manager that leaves it mapped.
+  bool Seen() const override;
 
   // How often and how many times the window manager's frames are looked for
   // after the windows open.
@@ -109,6 +112,7 @@ class X11Presenter final : public Presenter {
   QPointer<RingWindow> ring_;
   std::function<void()> gone_when_;
   std::unique_ptr<WindowGone> gone_;
+  std::unique_ptr<X11Workspace> workspace_;
   WindowPlan plan_;
   bool opened_ = false;
   bool debug_wanted_ = false;  // shown as the game asked, before the windows open

@@ -21,6 +21,7 @@
 #include "render/surface.h"
 #include "ui/aux_windows.h"
 #include "ui/painted_presenter.h"
+#include "ui/x11_workspace.h"
 #include "ui_test_support.h"
 
 namespace brindlet::ui {
@@ -218,28 +219,72 @@ TEST_P(EachPresenter, AFrameSetOnThePlayfieldLandsExactly) {
   }
 }
 
-// Nothing is pushed to a playfield nobody can see; the game ticks on, and
-// the next frame once it shows again is whole.
-TEST_P(EachPresenter, DropsFramesWhileMinimisedAndShowsTheWholeFrameAfter) {
-  StopTimers();
+// Minimised, the ticks sleep: the game ticks on unseen, nothing is pushed
+// to the playfield, and the pointer is not asked for (it rests where it was
+// last seen). Shown again, the timers run as they were set meanwhile and the
+// next frame is whole; hidden, the ticks sleep again.
+TEST_P(EachPresenter, MinimisedTheTicksSleepAndTheFrameAfterIsWhole) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  EXPECT_TRUE(field().Shown());
-  game().MainTick();
-  const QImage before = field().Image();
+  Ticks& ticks = window_->ticks();
+  const bool x11 = GetParam() == PresenterKind::X11;
+  const QPoint elsewhere = field().mapToGlobal(QPoint(301, 51));
+  if (x11) PointerTo(own(), field().mapToGlobal(QPoint(101, 51)));
+  const CursorPoint seenAt = window_->PlayfieldCursor();
+  EXPECT_TRUE(!ticks.Asleep() && field().Shown());
   window_->showMinimized();
-  QTest::qWait(50);
-  EXPECT_FALSE(field().Shown());
+  EXPECT_TRUE(ticks.Asleep() && !game().Seen() && ticks.WakeTimer().isActive());
   game().InitGame();
-  for (int tick = 0; tick < 10; ++tick) {
-    game().EffectsTick();
-    game().MainTick();
-  }
-  EXPECT_EQ(field().Image(), before) << "frames made while minimised are dropped";
-  EXPECT_EQ(board().PegCount, 10) << "the game ticks on";
+  const QImage before = field().Image();
+  QCursor::setPos(elsewhere);
+  EXPECT_EQ(window_->PlayfieldCursor().x, seenAt.x);
+  const Board unseen = board();
+  QTest::qWait(300);
+  EXPECT_FALSE(board() == unseen) << "the game ticks on";
+  EXPECT_EQ(field().Image(), before) << "nothing is pushed while minimised";
+  ticks.SetEnabled(Timer::Debug, false);
   window_->showNormal();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  EXPECT_TRUE(!ticks.Asleep() && game().Seen() && !ticks.WakeTimer().isActive());
+  EXPECT_TRUE(ticks.Enabled(Timer::MainLoop) && !ticks.Enabled(Timer::Debug));
+  StopTimers();
   game().MainTick();
   EXPECT_EQ(DifferingRows(OnScreen(), {0, 0}, game().FrameImage()), 0);
+  window_->hide();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks.Asleep(); }, 1000));
+}
+
+// A playfield unseen and seen again inside a tick wakes the timers only once
+// that tick is over, and then the ticks due meanwhile are caught up.
+TEST_F(FrontEnd, TheTicksWakeOnlyBetweenTicks) {
+  StopTimers();
+  QWidget top;
+  bool seen = true;
+  int mainTicks = 0;
+  Ticks* driver = nullptr;
+  Ticks ticks(game(), [&] {
+    if (++mainTicks != 1) return;
+    seen = false;
+    driver->Check();
+    EXPECT_TRUE(driver->Asleep());
+    QTest::qWait(250);  // wake-ups come and go
+    EXPECT_EQ(mainTicks, 1) << "no tick runs inside another";
+    seen = true;
+    driver->Check();
+    EXPECT_TRUE(driver->Asleep()) << "inside a timer's tick";
+  });
+  driver = &ticks;
+  ticks.Watch(top, [&] { return seen; });
+  ticks.SetEnabled(Timer::MainLoop, true);
+  // The ticks due while asleep are caught up as that tick ends.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return mainTicks >= 1 + 8; }, 5000));
+  EXPECT_TRUE(!ticks.Asleep() && ticks.Enabled(Timer::MainLoop));
+}
+
+// A window manager that leaves the windows of other workspaces mapped says
+// where they are only in their desktop numbers.
+TEST(X11Workspace, AWindowIsElsewhereOnlyOnAnotherKnownDesktop) {
+  EXPECT_TRUE(OnOtherDesktop(1, 0) && !OnOtherDesktop(0, 0) && !OnOtherDesktop(kAllDesktops, 2) &&
+              !OnOtherDesktop(std::nullopt, 0) && !OnOtherDesktop(1, std::nullopt));
 }
 
 // Scaled, the bitmap shows as sharp blocks at whole ratios and smoothly
