@@ -5,8 +5,10 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "bench_support.h"
+#include "render/scale.h"
 #include "render/surface.h"
 
 namespace brindlet::bench {
@@ -44,10 +46,7 @@ void Worst(benchmark::State& state, Look look) {
 // 23 ms idle (not timed) before each composition and presentation, in which
 // the caches forget the pictures. Compare with frame/attract, which runs
 // tick after tick on warm caches.
-void AttractAfterIdle(benchmark::State& state, Look look) {
-  BenchScene g;
-  g.look = look;
-  MemorySurface playfield(g.game.field().width, g.game.field().height);
+void TickAfterIdle(benchmark::State& state, BenchScene& g, PictureSurface& playfield) {
   LoopClock clock;
   for (auto _ : state) {
     state.PauseTiming();
@@ -60,6 +59,35 @@ void AttractAfterIdle(benchmark::State& state, Look look) {
   ReportRatio(state, clock);
 }
 
+void AttractAfterIdle(benchmark::State& state, Look look) {
+  BenchScene g;
+  g.look = look;
+  MemorySurface playfield(g.game.field().width, g.game.field().height);
+  TickAfterIdle(state, g, playfield);
+}
+
+// The playfield shown on a screen of `width` x `height` pixels: its picture
+// in memory, and the screen pixels that each presentation scales its bands
+// into as it writes them, as the window's store is written.
+class ScaledSurface final : public MemorySurface {
+ public:
+  ScaledSurface(std::int32_t pictureWidth, std::int32_t pictureHeight, std::int32_t width, std::int32_t height)
+      : MemorySurface(pictureWidth, pictureHeight), screen_(static_cast<std::size_t>(width) * height) {
+    scaler_.SetSizes(pictureWidth, pictureHeight, width, height);
+  }
+  ScaledScreen ScreenToScale() override { return {&scaler_, screen_.data(), scaler_.ToWidth()}; }
+
+ private:
+  PictureScaler scaler_;
+  std::vector<std::uint32_t> screen_;
+};
+
+void ScaledAfterIdle(benchmark::State& state, std::int32_t width, std::int32_t height) {
+  BenchScene g;
+  ScaledSurface playfield(g.game.field().width, g.game.field().height, width, height);
+  TickAfterIdle(state, g, playfield);
+}
+
 }  // namespace
 
 // Each scene in both looks; the shapes look's cases end in "_shapes".
@@ -69,6 +97,19 @@ void RegisterFrameBenchmarks() {
     benchmark::RegisterBenchmark(("frame/attract" + s).c_str(), Attract, look);
     benchmark::RegisterBenchmark(("frame/worst" + s).c_str(), Worst, look);
     benchmark::RegisterBenchmark(("tick/attract_after_idle" + s).c_str(), AttractAfterIdle, look)->Iterations(400);
+  }
+  // The same tick shown scaled: on a 4K screen at 200 % and at 150 %, on a
+  // 1280 x 720 screen (shrunk to fit) and in a window sized 1916 x 997.
+  const struct {
+    const char* name;
+    std::int32_t width;
+    std::int32_t height;
+  } screens[] = {{"tick/attract_after_idle/2052x1540", 2052, 1540},
+                 {"tick/attract_after_idle/1539x1155", 1539, 1155},
+                 {"tick/attract_after_idle/855x642", 855, 642},
+                 {"tick/attract_after_idle/1328x997", 1328, 997}};
+  for (const auto& screen : screens) {
+    benchmark::RegisterBenchmark(screen.name, ScaledAfterIdle, screen.width, screen.height)->Iterations(200);
   }
 }
 
