@@ -27,10 +27,6 @@
 namespace brindlet {
 namespace {
 
-// Room past the screen's width in the scaler's own lines and tables (see
-// the wider paths).
-constexpr std::int32_t kSpare = 64;
-
 // a blended toward b by w/256, each 8-bit channel apart and rounded; the
 // result is opaque.
 inline std::uint32_t Blend(std::uint32_t a, std::uint32_t b, std::uint32_t w) {
@@ -69,9 +65,6 @@ using DownFunction = void (*)(const std::uint32_t* a, const std::uint32_t* b, st
                               std::int32_t left, std::int32_t right);
 // Screen pixels [left, right) of a line from `in` into `out`.
 using LineFunction = void (*)(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right);
-// The same from a picture line of `inWidth` pixels.
-using PictureLineFunction = void (*)(const std::uint32_t* in, std::int32_t inWidth, std::uint32_t* out,
-                                     std::int32_t left, std::int32_t right);
 
 void BlendAcrossPlain(const std::uint32_t* in, std::int32_t, const ScaleTables& t, std::uint32_t* out,
                       std::int32_t left, std::int32_t right) {
@@ -94,7 +87,7 @@ inline void ThreeHalvesOne(const std::uint32_t* in, std::uint32_t* out, std::int
   out[x] = 0xff000000u | (x % 3 == 0 ? p : x % 3 == 1 ? mean : q);
 }
 
-void ThreeHalvesPlain(const std::uint32_t* in, std::int32_t, std::uint32_t* out, std::int32_t left, std::int32_t right) {
+void ThreeHalvesPlain(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) {
   for (std::int32_t x = left; x < right; ++x) ThreeHalvesOne(in, out, x);
 }
 
@@ -164,8 +157,7 @@ void BlendDownSse2(const std::uint32_t* a, const std::uint32_t* b, std::uint32_t
 }
 
 // Done with shuffles and one byte average per four screen pixels.
-void ThreeHalvesSse2(const std::uint32_t* in, std::int32_t inWidth, std::uint32_t* out, std::int32_t left,
-                     std::int32_t right) {
+void ThreeHalvesSse2(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) {
   std::int32_t x = left;
   for (; x < right && x % 3 != 0; ++x) ThreeHalvesOne(in, out, x);
   const __m128 opaque = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(0xff000000u)));
@@ -185,22 +177,7 @@ void ThreeHalvesSse2(const std::uint32_t* in, std::int32_t inWidth, std::uint32_
     _mm_storeu_ps(reinterpret_cast<float*>(out + x + 4), _mm_or_ps(second, opaque));
     _mm_storeu_ps(reinterpret_cast<float*>(out + x + 8), _mm_or_ps(third, opaque));
   }
-  ThreeHalvesPlain(in, inWidth, out, x, right);
-}
-
-// Pixels [left, right) copied by 16-byte moves, the last one overlapping
-// the one before where the count is not a multiple of four.
-inline void CopyShort(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) {
-  if (right - left < 4) {
-    for (std::int32_t x = left; x < right; ++x) out[x] = in[x];
-    return;
-  }
-  const auto move = [&](std::int32_t x) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)));
-  };
-  std::int32_t x = left;
-  for (; x + 4 <= right; x += 4) move(x);
-  if (x < right) move(right - 4);
+  ThreeHalvesPlain(in, out, x, right);
 }
 
 // The screen's lines are written past the caches: a frame's scaled parts
@@ -209,11 +186,12 @@ inline void CopyShort(const std::uint32_t* in, std::uint32_t* out, std::int32_t 
 // doubles the traffic. Whole 64-byte lines go by streaming stores, the
 // partial ones at either end by ordinary ones.
 void StreamSse2(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) {
-  const auto lineOffset = [&](std::int32_t x) { return reinterpret_cast<std::uintptr_t>(out + x) & 63; };
-  const std::int32_t head = std::min(right, left + static_cast<std::int32_t>((64 - lineOffset(left)) & 63) / 4);
-  CopyShort(in, out, left, head);
-  std::int32_t x = head;
-  if (lineOffset(x) == 0) {
+  std::int32_t x = left;
+  const auto lineOffset = [&] { return reinterpret_cast<std::uintptr_t>(out + x) & 63; };
+  const std::int32_t head = std::min(right, x + static_cast<std::int32_t>((64 - lineOffset()) & 63) / 4);
+  CopyPlain(in, out, x, head);
+  x = head;
+  if (lineOffset() == 0) {
     for (; x + 16 <= right; x += 16) {
       for (int k = 0; k < 16; k += 4) {
         _mm_stream_si128(reinterpret_cast<__m128i*>(out + x + k),
@@ -221,13 +199,8 @@ void StreamSse2(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, 
       }
     }
   }
-  CopyShort(in, out, x, right);
+  CopyPlain(in, out, x, right);
 }
-
-// The wider paths below write whole groups: from the group boundary at or
-// before `left` and on past `right`, into lines of the scaler's own, which
-// have kSpare pixels of room past the screen's width (as do the columns'
-// tables). The picture's lines they read only within their width.
 
 // Eight pixels at a time, on processors with AVX2.
 #define BRINDLET_AVX2 __attribute__((target("avx2")))
@@ -247,20 +220,15 @@ BRINDLET_AVX2 inline __m256i Blend8(__m256i a, __m256i b, __m256i wLow, __m256i 
 // permutes instead of loaded pair by pair.
 BRINDLET_AVX2 void BlendAcrossAvx2(const std::uint32_t* in, std::int32_t inWidth, const ScaleTables& t,
                                    std::uint32_t* out, std::int32_t left, std::int32_t right) {
+  std::int32_t x = left;
+  for (; x < right && x % 4 != 0; ++x) out[x] = Blend(in[t.at[x]], in[t.at[x] + 1], t.weights[4 * x]);
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i seven = _mm256_set1_epi32(7);
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const std::int32_t* const at = t.at;
-  const std::int16_t* const fixedLow = t.fixedLow;
-  const std::int16_t* const fixedHigh = t.fixedHigh;
-  for (std::int32_t x = left - left % 4; x < right; x += 8) {
-    const std::int32_t first = at[x];
-    // The line's pixels from `first`, those past its end left 0.
-    const __m256i valid = _mm256_set1_epi32(inWidth - first);
-    const __m256i low = _mm256_maskload_epi32(reinterpret_cast<const int*>(in + first), _mm256_cmpgt_epi32(valid, lanes));
-    const __m256i high = _mm256_maskload_epi32(reinterpret_cast<const int*>(in + first + 8),
-                                               _mm256_cmpgt_epi32(_mm256_sub_epi32(valid, _mm256_set1_epi32(8)), lanes));
-    const __m256i i = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + x)),
+  for (; x + 8 <= right && t.at[x] + 16 <= inWidth; x += 8) {
+    const std::int32_t first = t.at[x];
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + first));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + first + 8));
+    const __m256i i = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.at + x)),
                                        _mm256_set1_epi32(first));
     const __m256i j = _mm256_add_epi32(i, one);
     // Lanes 0..7 from the first eight pixels, 8..15 from the next.
@@ -268,30 +236,39 @@ BRINDLET_AVX2 void BlendAcrossAvx2(const std::uint32_t* in, std::int32_t inWidth
                                          _mm256_cmpgt_epi32(i, seven));
     const __m256i b = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, j), _mm256_permutevar8x32_epi32(high, j),
                                          _mm256_cmpgt_epi32(j, seven));
-    const __m256i wLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fixedLow + 2 * x));
-    const __m256i wHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fixedHigh + 2 * x));
+    const __m256i wLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.fixedLow + 2 * x));
+    const __m256i wHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.fixedHigh + 2 * x));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), Blend8(a, b, wLow, wHigh));
   }
+  BlendAcrossSse2(in, inWidth, t, out, x, right);
 }
 
 BRINDLET_AVX2 void BlendDownAvx2(const std::uint32_t* a, const std::uint32_t* b, std::uint32_t w, std::uint32_t* out,
                                  std::int32_t left, std::int32_t right) {
-  const __m256i weight = _mm256_set1_epi16(Fixed(w));
+  std::int32_t x = left;
   const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xff000000u));
-  for (std::int32_t x = left; x < right; x += 8) {
-    const __m256i pa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
-    const __m256i pb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
-    // Halfway: the rounded-up mean of each channel, as the blend gives it.
-    const __m256i mixed = w == 128 ? _mm256_or_si256(_mm256_avg_epu8(pa, pb), opaque) : Blend8(pa, pb, weight, weight);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), mixed);
+  if (w == 128) {
+    for (; x + 8 <= right; x += 8) {
+      const __m256i pa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
+      const __m256i pb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_or_si256(_mm256_avg_epu8(pa, pb), opaque));
+    }
   }
+  const __m256i weight = _mm256_set1_epi16(Fixed(w));
+  for (; x + 8 <= right; x += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                        Blend8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x)),
+                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x)), weight, weight));
+  }
+  BlendDownSse2(a, b, w, out, x, right);
 }
 
 // Twenty-four screen pixels from sixteen picture pixels: each screen pixel
 // is the byte mean of two picture pixels, the same one twice where it is a
 // copy (the mean of equal bytes is the byte).
-BRINDLET_AVX2 void ThreeHalvesAvx2(const std::uint32_t* in, std::int32_t inWidth, std::uint32_t* out,
-                                   std::int32_t left, std::int32_t right) {
+BRINDLET_AVX2 void ThreeHalvesAvx2(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) {
+  std::int32_t x = left;
+  for (; x < right && x % 3 != 0; ++x) ThreeHalvesOne(in, out, x);
   // Screen pixels 8j .. 8j + 7 of a group take theirs from the eight
   // picture pixels from 4j.
   const __m256i first[3] = {_mm256_setr_epi32(0, 0, 1, 2, 2, 3, 4, 4), _mm256_setr_epi32(1, 2, 2, 3, 4, 4, 5, 6),
@@ -299,17 +276,15 @@ BRINDLET_AVX2 void ThreeHalvesAvx2(const std::uint32_t* in, std::int32_t inWidth
   const __m256i second[3] = {_mm256_setr_epi32(0, 1, 1, 2, 3, 3, 4, 5), _mm256_setr_epi32(1, 2, 3, 3, 4, 5, 5, 6),
                              _mm256_setr_epi32(3, 3, 4, 5, 5, 6, 7, 7)};
   const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xff000000u));
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  for (std::int32_t x = left - left % 3; x < right; x += 24) {
+  for (; x + 24 <= right; x += 24) {
     for (int j = 0; j < 3; ++j) {
-      const std::int32_t from = x / 3 * 2 + 4 * j;
-      const __m256i p = _mm256_maskload_epi32(reinterpret_cast<const int*>(in + from),
-                                              _mm256_cmpgt_epi32(_mm256_set1_epi32(inWidth - from), lanes));
+      const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x / 3 * 2 + 4 * j));
       const __m256i mean =
           _mm256_avg_epu8(_mm256_permutevar8x32_epi32(p, first[j]), _mm256_permutevar8x32_epi32(p, second[j]));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8 * j), _mm256_or_si256(mean, opaque));
     }
   }
+  ThreeHalvesSse2(in, out, x, right);
 }
 
 // Sixteen pixels at a time, on processors with AVX-512 (its byte and word
@@ -326,44 +301,47 @@ BRINDLET_AVX512 inline __m512i Blend16(__m512i a, __m512i b, __m512i wLow, __m51
   return _mm512_or_si512(_mm512_packus_epi16(low, high), _mm512_set1_epi32(static_cast<int>(0xff000000u)));
 }
 
-// The lanes below `count` (none below 0, all from 16).
-BRINDLET_AVX512 inline __mmask16 Below(std::int32_t count) {
-  return static_cast<__mmask16>(count >= 16 ? 0xffff : count <= 0 ? 0 : (1u << count) - 1);
-}
-
 // Sixteen columns from the 32 picture pixels from the first one's.
 BRINDLET_AVX512 void BlendAcrossAvx512(const std::uint32_t* in, std::int32_t inWidth, const ScaleTables& t,
                                        std::uint32_t* out, std::int32_t left, std::int32_t right) {
+  std::int32_t x = left;
+  for (; x < right && x % 4 != 0; ++x) out[x] = Blend(in[t.at[x]], in[t.at[x] + 1], t.weights[4 * x]);
   const __m512i one = _mm512_set1_epi32(1);
-  const std::int32_t* const at = t.at;
-  const std::int16_t* const fixedLow = t.fixedLow;
-  const std::int16_t* const fixedHigh = t.fixedHigh;
-  for (std::int32_t x = left - left % 4; x < right; x += 16) {
-    const std::int32_t first = at[x];
-    const __m512i low = _mm512_maskz_loadu_epi32(Below(inWidth - first), in + first);
-    const __m512i high = _mm512_maskz_loadu_epi32(Below(inWidth - first - 16), in + first + 16);
-    const __m512i i = _mm512_sub_epi32(_mm512_loadu_si512(at + x), _mm512_set1_epi32(first));
+  for (; x + 16 <= right && t.at[x] + 32 <= inWidth; x += 16) {
+    const std::int32_t first = t.at[x];
+    const __m512i low = _mm512_loadu_si512(in + first);
+    const __m512i high = _mm512_loadu_si512(in + first + 16);
+    const __m512i i = _mm512_sub_epi32(_mm512_loadu_si512(t.at + x), _mm512_set1_epi32(first));
     const __m512i a = _mm512_permutex2var_epi32(low, i, high);
     const __m512i b = _mm512_permutex2var_epi32(low, _mm512_add_epi32(i, one), high);
-    _mm512_storeu_si512(out + x, Blend16(a, b, _mm512_loadu_si512(fixedLow + 2 * x), _mm512_loadu_si512(fixedHigh + 2 * x)));
+    _mm512_storeu_si512(out + x, Blend16(a, b, _mm512_loadu_si512(t.fixedLow + 2 * x),
+                                         _mm512_loadu_si512(t.fixedHigh + 2 * x)));
   }
+  BlendAcrossSse2(in, inWidth, t, out, x, right);
 }
 
 BRINDLET_AVX512 void BlendDownAvx512(const std::uint32_t* a, const std::uint32_t* b, std::uint32_t w,
                                      std::uint32_t* out, std::int32_t left, std::int32_t right) {
-  const __m512i weight = _mm512_set1_epi16(Fixed(w));
+  std::int32_t x = left;
   const __m512i opaque = _mm512_set1_epi32(static_cast<int>(0xff000000u));
-  for (std::int32_t x = left; x < right; x += 16) {
-    const __m512i pa = _mm512_loadu_si512(a + x);
-    const __m512i pb = _mm512_loadu_si512(b + x);
-    const __m512i mixed = w == 128 ? _mm512_or_si512(_mm512_avg_epu8(pa, pb), opaque) : Blend16(pa, pb, weight, weight);
-    _mm512_storeu_si512(out + x, mixed);
+  if (w == 128) {
+    for (; x + 16 <= right; x += 16) {
+      _mm512_storeu_si512(out + x,
+                          _mm512_or_si512(_mm512_avg_epu8(_mm512_loadu_si512(a + x), _mm512_loadu_si512(b + x)), opaque));
+    }
   }
+  const __m512i weight = _mm512_set1_epi16(Fixed(w));
+  for (; x + 16 <= right; x += 16) {
+    _mm512_storeu_si512(out + x, Blend16(_mm512_loadu_si512(a + x), _mm512_loadu_si512(b + x), weight, weight));
+  }
+  BlendDownSse2(a, b, w, out, x, right);
 }
 
 // Forty-eight screen pixels from 32 picture pixels, as ThreeHalvesAvx2.
-BRINDLET_AVX512 void ThreeHalvesAvx512(const std::uint32_t* in, std::int32_t inWidth, std::uint32_t* out,
-                                       std::int32_t left, std::int32_t right) {
+BRINDLET_AVX512 void ThreeHalvesAvx512(const std::uint32_t* in, std::uint32_t* out, std::int32_t left,
+                                       std::int32_t right) {
+  std::int32_t x = left;
+  for (; x < right && x % 3 != 0; ++x) ThreeHalvesOne(in, out, x);
   // Screen pixel s of a group takes picture pixels s / 3 * 2 plus 0 or 1.
   const __m512i first[3] = {_mm512_setr_epi32(0, 0, 1, 2, 2, 3, 4, 4, 5, 6, 6, 7, 8, 8, 9, 10),
                             _mm512_setr_epi32(10, 11, 12, 12, 13, 14, 14, 15, 16, 16, 17, 18, 18, 19, 20, 20),
@@ -372,16 +350,16 @@ BRINDLET_AVX512 void ThreeHalvesAvx512(const std::uint32_t* in, std::int32_t inW
                              _mm512_setr_epi32(11, 11, 12, 13, 13, 14, 15, 15, 16, 17, 17, 18, 19, 19, 20, 21),
                              _mm512_setr_epi32(21, 22, 23, 23, 24, 25, 25, 26, 27, 27, 28, 29, 29, 30, 31, 31)};
   const __m512i opaque = _mm512_set1_epi32(static_cast<int>(0xff000000u));
-  for (std::int32_t x = left - left % 3; x < right; x += 48) {
-    const std::int32_t from = x / 3 * 2;
-    const __m512i low = _mm512_maskz_loadu_epi32(Below(inWidth - from), in + from);
-    const __m512i high = _mm512_maskz_loadu_epi32(Below(inWidth - from - 16), in + from + 16);
+  for (; x + 48 <= right; x += 48) {
+    const __m512i low = _mm512_loadu_si512(in + x / 3 * 2);
+    const __m512i high = _mm512_loadu_si512(in + x / 3 * 2 + 16);
     for (int j = 0; j < 3; ++j) {
       const __m512i mean = _mm512_avg_epu8(_mm512_permutex2var_epi32(low, first[j], high),
                                            _mm512_permutex2var_epi32(low, second[j], high));
       _mm512_storeu_si512(out + x + 16 * j, _mm512_or_si512(mean, opaque));
     }
   }
+  ThreeHalvesSse2(in, out, x, right);
 }
 #endif
 
@@ -395,7 +373,7 @@ struct ScaleFunctions {
   AcrossFunction acrossWide = nullptr;
   std::int32_t group = 0;
   DownFunction down = BlendDownPlain;
-  PictureLineFunction threeHalves = ThreeHalvesPlain;
+  LineFunction threeHalves = ThreeHalvesPlain;
   LineFunction store = CopyPlain;
   bool sse2 = false;
 };
@@ -489,9 +467,9 @@ void PictureScaler::SetSizes(std::int32_t fromWidth, std::int32_t fromHeight, st
   // time: each weight in four lanes (one a channel), and for the wider
   // blends the first two and the last two pixels of each group of four
   // apart.
-  col_at_.resize(cols_.size() + kSpare);
+  col_at_.resize(cols_.size());
   col_weights_.resize(4 * cols_.size());
-  col_fixed_low_.assign(2 * (cols_.size() + kSpare), 0);
+  col_fixed_low_.assign(2 * ((cols_.size() + 3) / 4 * 4), 0);
   col_fixed_high_.assign(col_fixed_low_.size(), 0);
   for (std::size_t x = 0; x < cols_.size(); ++x) {
     col_at_[x] = cols_[x].at;
@@ -500,8 +478,6 @@ void PictureScaler::SetSizes(std::int32_t fromWidth, std::int32_t fromHeight, st
     std::vector<std::int16_t>& fixed = x % 4 < 2 ? col_fixed_low_ : col_fixed_high_;
     std::fill_n(fixed.begin() + static_cast<std::ptrdiff_t>(x / 4 * 8 + x % 2 * 4), 4, Fixed(cols_[x].weight));
   }
-  std::fill(col_at_.begin() + static_cast<std::ptrdiff_t>(cols_.size()), col_at_.end(),
-            cols_.empty() ? 0 : cols_.back().at);
   // Whether every group of columns the wide blend takes finds its pixels
   // within twice as many picture pixels.
   const std::size_t group = static_cast<std::size_t>(ScaleFunctionsHere().group);
@@ -509,9 +485,9 @@ void PictureScaler::SetSizes(std::int32_t fromWidth, std::int32_t fromHeight, st
   for (std::size_t x = 0; wide_across_ && x + group <= col_at_.size(); ++x) {
     wide_across_ = col_at_[x + group - 1] + 1 - col_at_[x] < static_cast<std::int32_t>(2 * group);
   }
-  across_[0].resize(cols_.size() + kSpare);
-  across_[1].resize(cols_.size() + kSpare);
-  line_.resize(cols_.size() + kSpare);
+  across_[0].resize(cols_.size());
+  across_[1].resize(cols_.size());
+  line_.resize(cols_.size());
 }
 
 void PictureScaler::MakeReach(std::vector<Reaches>& reach, const std::vector<Tap>& taps, std::int32_t from) {
@@ -624,7 +600,7 @@ const std::uint32_t* PictureScaler::Across(const std::uint32_t* from, std::ptrdi
   const std::uint32_t* in = from + line * fromPitch;
   const ScaleFunctions& f = ScaleFunctionsHere();
   if (three_halves_) {
-    f.threeHalves(in, from_w_, out, area.left, area.right);
+    f.threeHalves(in, out, area.left, area.right);
     return out;
   }
   // The last column's neighbour is only ever weighed 0: a line's last
