@@ -1,12 +1,16 @@
 // The composition of whole frames: the attract display and the heaviest game scene.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "bench_support.h"
+#include "render/scale.h"
 #include "render/surface.h"
 
 namespace brindlet::bench {
@@ -44,10 +48,7 @@ void Worst(benchmark::State& state, Look look) {
 // 23 ms idle (not timed) before each composition and presentation, in which
 // the caches forget the pictures. Compare with frame/attract, which runs
 // tick after tick on warm caches.
-void AttractAfterIdle(benchmark::State& state, Look look) {
-  BenchScene g;
-  g.look = look;
-  MemorySurface playfield(g.game.field().width, g.game.field().height);
+void TickAfterIdle(benchmark::State& state, BenchScene& g, PictureSurface& playfield) {
   LoopClock clock;
   for (auto _ : state) {
     state.PauseTiming();
@@ -75,6 +76,57 @@ void WorstTick(benchmark::State& state, bool seen) {
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);
+void AttractAfterIdle(benchmark::State& state, Look look) {
+  BenchScene g;
+  g.look = look;
+  MemorySurface playfield(g.game.field().width, g.game.field().height);
+  TickAfterIdle(state, g, playfield);
+}
+
+// The playfield shown on a screen of `width` x `height` pixels: its picture
+// in memory, and the screen pixels that each presentation scales its bands
+// into as it writes them, as the window's store is written; or, `after`,
+// that are scaled once the whole change is written, each band's run of
+// touching reaches at once.
+class ScaledSurface final : public MemorySurface {
+ public:
+  ScaledSurface(std::int32_t pictureWidth, std::int32_t pictureHeight, std::int32_t width, std::int32_t height,
+                bool after)
+      : MemorySurface(pictureWidth, pictureHeight), screen_(static_cast<std::size_t>(width) * height), after_(after) {
+    scaler_.SetSizes(pictureWidth, pictureHeight, width, height);
+  }
+  ScaledScreen ScreenToScale() override {
+    return after_ ? ScaledScreen{} : ScaledScreen{&scaler_, screen_.data(), scaler_.ToWidth()};
+  }
+  void Changed(std::span<const PixelRect> areas) override {
+    if (!after_) return;
+    PixelRect pending;
+    for (const PixelRect& area : areas) {
+      const PixelRect reach = scaler_.Reach(area);
+      if (!pending.Empty() && reach.top == pending.top && reach.left <= pending.right) {
+        pending.right = std::max(pending.right, reach.right);
+        continue;
+      }
+      Scale(pending);
+      pending = reach;
+    }
+    Scale(pending);
+  }
+
+ private:
+  void Scale(const PixelRect& area) {
+    scaler_.Scale(Line(Height() - 1), -Lines().up, screen_.data(), scaler_.ToWidth(), area);
+  }
+
+  PictureScaler scaler_;
+  std::vector<std::uint32_t> screen_;
+  bool after_;
+};
+
+void ScaledAfterIdle(benchmark::State& state, std::int32_t width, std::int32_t height, bool after) {
+  BenchScene g;
+  ScaledSurface playfield(g.game.field().width, g.game.field().height, width, height, after);
+  TickAfterIdle(state, g, playfield);
 }
 
 }  // namespace
@@ -89,6 +141,24 @@ void RegisterFrameBenchmarks() {
   }
   benchmark::RegisterBenchmark("tick/worst", WorstTick, true);
   benchmark::RegisterBenchmark("tick/worst_unseen", WorstTick, false);
+  // The same tick shown scaled: on a 4K screen at 200 % and at 150 %, on a
+  // 1280 x 720 screen (shrunk to fit) and in a window sized 1916 x 997.
+  const struct {
+    const char* name;
+    std::int32_t width;
+    std::int32_t height;
+  } screens[] = {{"tick/attract_after_idle/2052x1540", 2052, 1540},
+                 {"tick/attract_after_idle/1539x1155", 1539, 1155},
+                 {"tick/attract_after_idle/855x642", 855, 642},
+                 {"tick/attract_after_idle/1328x997", 1328, 997}};
+  // Cases ending in "_after" scale each change once it is written.
+  for (const auto& screen : screens) {
+    for (const bool after : {false, true}) {
+      benchmark::RegisterBenchmark((std::string(screen.name) + (after ? "_after" : "")).c_str(), ScaledAfterIdle,
+                                   screen.width, screen.height, after)
+          ->Iterations(200);
+    }
+  }
 }
 
 }  // namespace brindlet::bench

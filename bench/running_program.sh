@@ -15,11 +15,14 @@
 # Targets: at most 3 % of one core; 99 % of main-tick intervals within
 # 25 +- 2 ms; minimised, at most 10 wake-ups a second and 0.3 % of a core.
 #
-# Usage: bench/running_program.sh [--screen WxH[@SCALE]]... <brindlet> [<brindlet_shot>] [seconds] [runs]
+# Usage: bench/running_program.sh [--screen WxH[@SCALE][/WxH]]... <brindlet> [<brindlet_shot>] [seconds] [runs]
 #   --screen       a screen to measure on: its size in pixels and the Qt scale
 #                  factor (QT_SCALE_FACTOR) to run the program at, for example
 #                  3840x2160@2 for a 4K screen at 200 % or 1280x720 for a
-#                  small one. May be given several times. The first case is
+#                  small one, and after a slash the size the main window is
+#                  then given (as a tiling window manager sizes it; the
+#                  playfield fills it), for example 1920x1080/1916x997; the
+#                  game's links are made before. May be given several times. The first case is
 #                  always 1920x1080 at 1:1 (or 1600x1000 when no --screen is
 #                  given), and each other case is printed beside it: the
 #                  ratio of its median CPU share to the 1:1 median of the
@@ -39,7 +42,8 @@ set -euo pipefail
 
 cases=()
 while [ $# -gt 0 ] && [ "$1" = --screen ]; do
-  [[ ${2:-} =~ ^[1-9][0-9]*x[1-9][0-9]*(@[0-9]+(\.[0-9]+)?)?$ ]] || { echo "--screen WxH[@SCALE]: ${2:-}" >&2; exit 2; }
+  [[ ${2:-} =~ ^[1-9][0-9]*x[1-9][0-9]*(@[0-9]+(\.[0-9]+)?)?(/[1-9][0-9]*x[1-9][0-9]*)?$ ]] ||
+    { echo "--screen WxH[@SCALE][/WxH]: ${2:-}" >&2; exit 2; }
   cases+=("$2")
   shift 2
 done
@@ -48,7 +52,7 @@ if ((${#cases[@]})); then
 else
   cases=("1600x1000@1")
 fi
-brindlet=${1:?usage: running_program.sh [--screen WxH[@SCALE]]... <brindlet> [<brindlet_shot>] [seconds] [runs]}
+brindlet=${1:?usage: running_program.sh [--screen WxH[@SCALE][/WxH]]... <brindlet> [<brindlet_shot>] [seconds] [runs]}
 shot=${2:-$(dirname "$brindlet")/../../tests/e2e/brindlet_shot}
 seconds=${3:-20}
 runs=${4:-1}
@@ -161,6 +165,9 @@ measure() {
     "$shot" "$program_pid" start
     "$shot" "$program_pid" links "$links_wanted"
   fi
+  if [ -n "$case_window" ]; then
+    xdotool search --sync --pid "$program_pid" --name '^Brindlet!$' windowsize "${case_window%x*}" "${case_window#*x}"
+  fi
   # The pointer rests off the playfield, over the bare screen.
   xdotool mousemove "$rest_x" "$rest_y"
   sleep 2
@@ -225,12 +232,15 @@ for tool in openbox wmctrl; do
 done
 for ((run = 1; run <= runs; run++)); do
   for case in "${cases[@]}"; do
-    case_name=$case
-    size=${case%@*}
+    case_name=${case//\//-}
+    case_window=
+    [[ $case == */* ]] && case_window=${case#*/}
+    size=${case%/*}
+    size=${size%@*}
     case_scale=1
-    [[ $case == *@* ]] && case_scale=${case#*@}
+    [[ ${case%/*} == *@* ]] && case_scale=${case%/*} && case_scale=${case_scale#*@}
     start_x "$size"
-    echo "-- $size at scale $case_scale (display $DISPLAY)"
+    echo "-- $size at scale $case_scale${case_window:+, the main window at $case_window} (display $DISPLAY)"
     measure attract
     measure game
     [ -n "$floor" ] && [ "$case" = "${cases[0]}" ] && measure_floor
@@ -242,19 +252,19 @@ done
 # The medians of one case's scene (of an even count, the lower middle):
 # "cpu xvfb wake-ups main-thread-wake-ups", each taken on its own.
 median() {
-  local f=$work/cpu-$1-$2
+  local f=$work/cpu-${1//\//-}-$2
   for k in 1 2 3 4; do sort -n -k"$k,$k" "$f" | awk -v k="$k" '{ v[NR] = $k } END { printf "%s ", v[int((NR + 1) / 2)] }'; done
   echo
 }
 echo "medians of $runs run(s):"
 for case in "${cases[@]}"; do
   for scene in attract game floor shown unseen; do
-    [ -f "$work/cpu-$case-$scene" ] || continue
+    [ -f "$work/cpu-${case//\//-}-$scene" ] || continue
     read -r cpu xvfb wakes main < <(median "$case" "$scene")
     read -r base _ < <(median "${cases[0]}" "$scene" 2>/dev/null || echo "0 0")
     awk -v c="$cpu" -v x="$xvfb" -v b="$base" -v name="$case" -v scene="$scene" -v first="${cases[0]}" \
         -v w="$wakes" -v m="$main" 'BEGIN {
-      printf "%-14s %-8s CPU %.2f %% (Xvfb %.2f %%), %.1f wake-ups/s (main thread %.1f)", name, scene, c, x, w, m
+      printf "%-24s %-8s CPU %.2f %% (Xvfb %.2f %%), %.1f wake-ups/s (main thread %.1f)", name, scene, c, x, w, m
       if (name != first && b > 0) printf "   %.2f x the %s case", c / b, first
       printf "\n"
     }'

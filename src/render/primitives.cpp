@@ -191,11 +191,13 @@ BRINDLET_AVX2 inline __m256d Avx2Weights(__m256d columns, __m256d rows, __m256d 
   return _mm256_mul_pd(_mm256_mul_pd(_mm256_sub_pd(one, q), alpha), _mm256_set1_pd(1.0 / 256));
 }
 
-BRINDLET_AVX2 inline __m256d Avx2Mix(__m256d old, __m256d w, __m256d colour) {
-  const __m256d shift = _mm256_set1_pd(kRoundingShift);
+// The blend, rounded to a whole number in 32-bit lanes. The conversion
+// rounds as the current rounding mode does, which is what adding and
+// taking away the rounding shift does to these non-negative values
+// (RoundHalfEvenSmall), in every mode.
+BRINDLET_AVX2 inline __m128i Avx2Mix(__m256d old, __m256d w, __m256d colour) {
   const __m256d keep = _mm256_sub_pd(_mm256_set1_pd(1.0), w);
-  return _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(old, keep), _mm256_mul_pd(colour, w)), shift),
-                       shift);
+  return _mm256_cvtpd_epi32(_mm256_add_pd(_mm256_mul_pd(old, keep), _mm256_mul_pd(colour, w)));
 }
 
 // The nine weights of a dot: pixels (i, j) in the order (-1,-1) (0,-1)
@@ -253,13 +255,10 @@ BRINDLET_AVX2 inline void MixAvx2(std::uint8_t* origin, std::ptrdiff_t rowBytes,
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
     const __m256d oldLow = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(bytes));
     const __m256d oldHigh = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(bytes, 4)));
-    const __m256d newLow = Avx2Mix(oldLow, low[j], colourLow);
-    const __m256d newHigh = Avx2Mix(oldHigh, high[j], colourHigh);
-    const __m128i packed = _mm_packs_epi32(_mm256_cvttpd_epi32(newLow), _mm256_cvttpd_epi32(newHigh));
+    const __m128i packed = _mm_packs_epi32(Avx2Mix(oldLow, low[j], colourLow), Avx2Mix(oldHigh, high[j], colourHigh));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(packed, packed));
   }
-  const __m256d lastNew = Avx2Mix(lastOld, lastWeights, _mm256_set1_pd(red));
-  const __m128i last = _mm256_cvttpd_epi32(lastNew);
+  const __m128i last = Avx2Mix(lastOld, lastWeights, _mm256_set1_pd(red));
   rows[0][8] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(last));
   rows[1][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 1));
   rows[2][8] = static_cast<std::uint8_t>(_mm_extract_epi32(last, 2));

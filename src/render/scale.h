@@ -49,13 +49,21 @@ class PictureScaler {
     std::uint32_t weight = 0;
   };
   static void MakeTaps(std::vector<Tap>& taps, std::int32_t from, std::int32_t to, bool whole);
+  // For each picture pixel p along an axis (and one past the last): the
+  // first screen pixel whose taps reach p or beyond, and the first whose
+  // taps start at p or beyond.
+  struct Reaches {
+    std::int32_t first = 0;
+    std::int32_t end = 0;
+  };
+  static void MakeReach(std::vector<Reaches>& reach, const std::vector<Tap>& taps, std::int32_t from);
   // At whole ratios, screen pixels [left, right) of a line from picture line `in`.
   void RepeatAcross(const std::uint32_t* in, std::uint32_t* out, std::int32_t left, std::int32_t right) const;
   // Picture line `line` blended across into the screen's columns within
-  // `area`: into `into` when given, else into a line of the scaler's own.
-  // The last two lines are kept; `keep` is the line not to give up.
+  // `area`, into a line of the scaler's own. The last two lines are kept;
+  // `keep` is the line not to give up.
   const std::uint32_t* Across(const std::uint32_t* from, std::ptrdiff_t fromPitch, std::int32_t line,
-                              std::int32_t keep, const PixelRect& area, std::uint32_t* into) const;
+                              std::int32_t keep, const PixelRect& area) const;
 
   std::int32_t from_w_ = 0;
   std::int32_t from_h_ = 0;
@@ -64,13 +72,20 @@ class PictureScaler {
   bool three_halves_ = false;
   std::vector<Tap> cols_;
   std::vector<Tap> rows_;
+  std::vector<Reaches> col_reach_;
+  std::vector<Reaches> row_reach_;
   std::vector<std::int32_t> col_at_;
   std::vector<std::uint16_t> col_weights_;
+  std::vector<std::int16_t> col_fixed_low_;
+  std::vector<std::int16_t> col_fixed_high_;
+  // The columns may be blended across by the widest blend (see scale.cpp).
+  bool wide_across_ = false;
   // Two picture lines blended across, and which lines they are (-1: none);
   // they last one Scale call.
   mutable std::vector<std::uint32_t> across_[2];
   mutable std::int32_t across_line_[2] = {-1, -1};
-  mutable const std::uint32_t* across_at_[2] = {nullptr, nullptr};
+  // A screen line worked out before it is written to the screen.
+  mutable std::vector<std::uint32_t> line_;
 };
 
 }  // namespace brindlet

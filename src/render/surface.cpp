@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "render/lanes.h"
+#include "render/scale.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -158,6 +159,30 @@ class Change {
   ScanLines lines_;
 };
 
+// The picture's lines from the top, as the scaler reads them.
+struct TopDown {
+  const std::uint32_t* top;
+  std::ptrdiff_t pitch;
+};
+
+TopDown FromTop(const ScanLines& lines, std::int32_t height) { return {lines[height - 1], -lines.up}; }
+
+// Scales into `screen` the screen pixels that depend on `areas` (one band's,
+// left to right), each run of touching reaches at once.
+void ScaleBand(const ScaledScreen& screen, const TopDown& picture, std::span<const PixelRect> areas) {
+  PixelRect pending;
+  for (const PixelRect& area : areas) {
+    const PixelRect reach = screen.scaler->Reach(area);
+    if (!pending.Empty() && reach.left <= pending.right) {
+      pending.right = std::max(pending.right, reach.right);
+      continue;
+    }
+    screen.scaler->Scale(picture.top, picture.pitch, screen.pixels, screen.pitch, pending);
+    pending = reach;
+  }
+  screen.scaler->Scale(picture.top, picture.pitch, screen.pixels, screen.pitch, pending);
+}
+
 // Replace the whole picture of `surface` with the `srcWidth` x `srcHeight`
 // picture in `src` (rows `srcStride` bytes apart, bottom-up unless
 // `topDown`), scaled by dropping or repeating scan lines and columns, and
@@ -187,6 +212,9 @@ bool StretchToSurface(PictureSurface& surface, std::span<const std::uint8_t> src
     for (std::int32_t x = 0; x < width; ++x) {
       out[x] = Expand(src.data() + at + static_cast<std::size_t>(static_cast<std::int64_t>(x) * srcWidth / width) * 3);
     }
+  }
+  if (const ScaledScreen screen = surface.ScreenToScale(); screen.scaler != nullptr) {
+    ScaleBand(screen, FromTop(lines, height), {&whole, 1});
   }
   surface.Changed({&whole, 1});
   return true;
@@ -219,6 +247,9 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
   }
   const Change scope(surface, tiles);
   const ScanLines& lines = scope.lines();
+  const ScaledScreen screen = surface.ScreenToScale();
+  const TopDown picture = FromTop(lines, height);
+  std::size_t scaled = 0;  // the first of `changes` not scaled yet
   const auto at = [&](const TileRun& run, std::int32_t row) {
     return static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(run.left) * 3;
   };
@@ -231,6 +262,14 @@ void CopyChangedTiles(PictureSurface& surface, PixelArray& frame) {
       [&](const TileRun& run, std::int32_t row) {
         ConvertLine(bytes.data() + at(run, row), lines[row] + run.left, run.right - run.left,
                     bytes.size() - at(run, row));
+        // The last line of a band: the band's areas are scaled now.
+        if (screen.scaler == nullptr || row + 1 < run.endRow || (&run + 1 != runs.data() + runs.size() &&
+                                                                 (&run + 1)->firstRow == run.firstRow)) {
+          return;
+        }
+        const std::size_t first = scaled;
+        while (scaled < changes.size() && changes[scaled].top == changes[first].top) ++scaled;
+        ScaleBand(screen, picture, std::span(changes).subspan(first, scaled - first));
       });
   if (!changes.empty()) surface.Changed(changes);
 }
@@ -244,6 +283,55 @@ void SetPicture(PictureSurface& surface, EventPump& events, std::span<const std:
 }
 
 }  // namespace
+
+void CoverInBands(std::span<const PixelRect> bands, std::vector<PixelRect>& out) {
+  // Cut at every top and bottom, each slice between two cuts takes the
+  // spans of every band across it, merged; a slice with the same spans as
+  // the one above it extends that one.
+  thread_local std::vector<std::int32_t> cuts;
+  thread_local std::vector<std::pair<std::int32_t, std::int32_t>> spans;
+  cuts.clear();
+  for (const PixelRect& r : bands) {
+    cuts.push_back(r.top);
+    cuts.push_back(r.bottom);
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  std::size_t first = 0;       // no band before it reaches below the slice's top
+  std::size_t aboveFirst = 0;  // the slice above, in `out`
+  std::size_t aboveEnd = 0;
+  for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
+    const std::int32_t top = cuts[c];
+    const std::int32_t bottom = cuts[c + 1];
+    while (first < bands.size() && bands[first].bottom <= top) ++first;
+    spans.clear();
+    for (std::size_t i = first; i < bands.size() && bands[i].top <= top; ++i) {
+      if (bands[i].bottom > top && !bands[i].Empty()) spans.emplace_back(bands[i].left, bands[i].right);
+    }
+    std::sort(spans.begin(), spans.end());
+    std::size_t merged = 0;
+    for (const auto& span : spans) {
+      if (merged > 0 && span.first <= spans[merged - 1].second) {
+        spans[merged - 1].second = std::max(spans[merged - 1].second, span.second);
+      } else {
+        spans[merged++] = span;
+      }
+    }
+    spans.resize(merged);
+    const bool same = aboveEnd - aboveFirst == merged && aboveEnd > aboveFirst && out[aboveFirst].bottom == top &&
+                      std::equal(spans.begin(), spans.end(), out.begin() + static_cast<std::ptrdiff_t>(aboveFirst),
+                                 [](const auto& span, const PixelRect& r) {
+                                   return span.first == r.left && span.second == r.right;
+                                 });
+    if (same) {
+      for (std::size_t i = aboveFirst; i < aboveEnd; ++i) out[i].bottom = bottom;
+      continue;
+    }
+    aboveFirst = out.size();
+    for (const auto& [left, right] : spans) out.push_back({left, top, right, bottom});
+    aboveEnd = out.size();
+  }
+}
 
 void ConvertLine(const std::uint8_t* bgr, std::uint32_t* out, std::int32_t width, std::size_t readable) {
   if (width <= 0) return;

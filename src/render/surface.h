@@ -24,6 +24,15 @@ struct PixelRect {
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// The pixels of `bands` in the banded form a window system's region is
+// made of, appended to `out`: rectangles that do not overlap, in rows of
+// equal top and bottom from the top, each row left to right with gaps
+// between them. A band is a run of rectangles that share their top and
+// bottom, left to right and apart; the bands come by their tops, and one
+// may overlap the ones before it (as the screen pixels that scaled bands
+// of a picture reach do).
+void CoverInBands(std::span<const PixelRect> bands, std::vector<PixelRect>& out);
+
 // The scan lines of a bitmap, counted from the bottom (0 = bottom line):
 // line `row` starts `row * up` pixels after the bottom one, so `up` is
 // negative for a bitmap kept top line first.
@@ -31,6 +40,17 @@ struct ScanLines {
   std::uint32_t* bottom = nullptr;
   std::ptrdiff_t up = 0;
   std::uint32_t* operator[](std::int32_t row) const { return bottom + row * up; }
+};
+
+class PictureScaler;
+
+// Screen pixels that show a surface's picture scaled (see render/scale.h):
+// the scaler from the picture to them and their lines, line y starting at
+// pixels + y * pitch (in pixels). No scaler: none.
+struct ScaledScreen {
+  const PictureScaler* scaler = nullptr;
+  std::uint32_t* pixels = nullptr;
+  std::ptrdiff_t pitch = 0;
 };
 
 // A picture surface of a window: a persistent bitmap of Width() x Height()
@@ -54,6 +74,13 @@ class PictureSurface {
   // pixel there.
   virtual ScanLines BeginChange(std::span<const PixelRect> /*within*/) { return Lines(); }
   virtual void EndChange() {}
+  // Asked after BeginChange: the screen pixels a surface that shows its
+  // picture scaled has open for this change. The writer then scales each
+  // band of what it writes into them as soon as the band is written, while
+  // its lines are still cached, before reporting the change (by Changed):
+  // every screen pixel that depends on the band's areas. A surface that
+  // gives none works out its screen pixels itself, if it has any.
+  virtual ScaledScreen ScreenToScale() { return {}; }
   // False once the surface has lost the picture last set on it (a window
   // system took its memory back): the next picture is then set whole.
   virtual bool KeepsPicture() const { return true; }

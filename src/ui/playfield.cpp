@@ -125,28 +125,30 @@ QRegion Playfield::ScaledRegion(std::span<const PixelRect> areas, QSize client, 
                                 std::vector<PixelRect>& reached) {
   scaler_.SetSizes(size_.width(), size_.height(), static_cast<std::int32_t>(std::lround(client.width() * ratio)),
                    static_cast<std::int32_t>(std::lround(client.height() * ratio)));
+  // The bands of reaches overlap where they meet, so they are cut into a
+  // region's bands once rather than joined region by region.
   reached.clear();
-  QRegion region;
+  logical_.clear();
   for (std::size_t first = 0; first < areas.size();) {
-    changed_.clear();
+    const std::size_t band = logical_.size();
     std::size_t end = first;
     for (; end < areas.size() && areas[end].top == areas[first].top; ++end) {
       const PixelRect pixels = scaler_.Reach(areas[end]);
-      const QRect reach = ToLogical(pixels, ratio).translated(offset);
-      if (!changed_.isEmpty() && changed_.back().right() + 1 >= reach.left()) {
-        changed_.back().setRight(reach.right());
+      const QRect logical = ToLogical(pixels, ratio);
+      const PixelRect reach{logical.left(), logical.top(), logical.right() + 1, logical.bottom() + 1};
+      if (logical_.size() > band && logical_.back().right >= reach.left) {
+        logical_.back().right = std::max(logical_.back().right, reach.right);
         reached.back().right = std::max(reached.back().right, pixels.right);
       } else {
-        changed_.push_back(reach);
+        logical_.push_back(reach);
         reached.push_back(pixels);
       }
     }
-    QRegion band;
-    band.setRects(changed_.constData(), static_cast<int>(changed_.size()));
-    region += band;
     first = end;
   }
-  return region;
+  covered_.clear();
+  CoverInBands(logical_, covered_);
+  return BandedRegion(covered_, offset, changed_);
 }
 
 }  // namespace brindlet::ui

@@ -86,6 +86,8 @@ class Playfield : public QFrame, public PictureSurface {
   PictureScaler scaler_;
   std::optional<QPoint> pointer_;
   QList<QRect> changed_;  // kept, so that a frame's areas need no new list
+  std::vector<PixelRect> logical_;  // a scaled frame's reaches in logical pixels, band by band
+  std::vector<PixelRect> covered_;  // and in a region's bands
 };
 
 // The screen pixels of a window's `logical` rectangle at `ratio` screen

@@ -291,15 +291,44 @@ ScanLines X11Playfield::BeginChange(std::span<const PixelRect> within) {
       TakeBitmapOut();
     }
   }
+  if (!in_store_ && !changing_ && !within.empty()) OpenScaledStore(within);
   // A change covering the whole bitmap makes up for a lost picture, even
   // one lost just now.
   if (within.size() == 1 && within[0] == PixelRect{0, 0, size_.width(), size_.height()}) lost_ = false;
   return Lines();
 }
 
+void X11Playfield::OpenScaledStore(std::span<const PixelRect> within) {
+  if (window_->handle() == nullptr || !window_->isExposed() || image_.isNull() || !Scaled()) return;
+  // Otherwise the window is shown whole after the change.
+  const QRect area = contentsRect();
+  const qreal ratio = window_->devicePixelRatio();
+  const QSize pixels(static_cast<int>(std::lround(area.width() * ratio)),
+                     static_cast<int>(std::lround(area.height() * ratio)));
+  if (pixels != store_pixels_) return;
+  // Opened over the screen pixels that the areas' bounds reach: the writer
+  // writes within them.
+  scaler_.SetSizes(size_.width(), size_.height(), pixels.width(), pixels.height());
+  PixelRect bounds = within.front();
+  for (const PixelRect& r : within) {
+    bounds = {std::min(bounds.left, r.left), std::min(bounds.top, r.top), std::max(bounds.right, r.right),
+              std::max(bounds.bottom, r.bottom)};
+  }
+  QBackingStore& store = window_->store();
+  store.beginPaint(ToLogical(scaler_.Reach(bounds), ratio));
+  auto* target = dynamic_cast<QImage*>(store.paintDevice());
+  if (target == nullptr || !Holds32BitPixels(*target) || target->size() != pixels) {
+    store.endPaint();
+    return;
+  }
+  changing_ = true;
+  screen_ = {&scaler_, reinterpret_cast<std::uint32_t*>(target->bits()), target->bytesPerLine() / 4};
+}
+
 void X11Playfield::EndChange() {
   if (!changing_) return;
   changing_ = false;
+  screen_ = {};
   QBackingStore& store = window_->store();
   store.endPaint();
   // A window not exposed now shows the whole picture at its next expose.
@@ -330,6 +359,12 @@ void X11Playfield::Changed(std::span<const PixelRect> areas) {
     return;
   }
   const QSize client = contentsRect().size();
+  if (screen_.scaler != nullptr) {
+    // Scaled into the store as it was written: only to be shown.
+    to_flush_ = ScaledRegion(areas, client, devicePixelRatioF(), {0, 0}, reached_);
+    reached_.clear();
+    return;
+  }
   if (Scaled() || image_.isNull()) {
     // Scaled: each area widened to the screen pixels that depend on it; the
     // window's store is written exactly there.

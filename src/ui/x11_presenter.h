@@ -33,6 +33,8 @@ class X11Playfield final : public Playfield {
   ScanLines Lines() override;
   ScanLines BeginChange(std::span<const PixelRect> within) override;
   void EndChange() override;
+  // Scaled, the store during a change.
+  ScaledScreen ScreenToScale() override { return screen_; }
   void Changed(std::span<const PixelRect> areas) override;
   // False while the window is hidden, minimised or otherwise not exposed.
   bool Shown() const override;
@@ -63,6 +65,9 @@ class X11Playfield final : public Playfield {
   // The own window shows `region` (window pixels) of the picture; scaled,
   // `changed` (when given) are the screen pixels within it that changed.
   void ShowInWindow(const QRegion& region, std::span<const PixelRect> changed = {});
+  // Opens the store for a change scaled straight into it, when it holds the
+  // window's last picture.
+  void OpenScaledStore(std::span<const PixelRect> within);
 
   Window* window_ = nullptr;
   QWidget* container_ = nullptr;
@@ -73,6 +78,7 @@ class X11Playfield final : public Playfield {
   QRegion to_flush_;       // what the open change will show
   QSize store_pixels_;     // the own window's store as last written scaled
   std::vector<PixelRect> reached_;  // a scaled frame's changed screen pixels
+  ScaledScreen screen_;             // the store, open for a change scaled into it
 };
 
 class X11Presenter final : public Presenter {

@@ -112,5 +112,38 @@ TEST(PictureScaler, ScaledByChangedPartsEqualsScaledWhole) {
   }
 }
 
+// The same bytes on every vector width (this program runs once per width,
+// see CMakeLists.txt) as the plain path gave when these digests were taken,
+// for lines long enough for the widest paths and for weights of a whole
+// pixel (256), scaled in pieces of every width and alignment.
+TEST(PictureScaler, EveryWidthGivesThePlainPathsBytes) {
+  struct Case {
+    std::int32_t fromWidth, fromHeight, toWidth, toHeight;
+    std::uint64_t digest;
+  };
+  const Case cases[] = {
+      {203, 61, 406, 122, 0xab7c5970614e1bfdull}, {202, 60, 303, 90, 0x84da8a952f2198acull},
+      {203, 61, 263, 79, 0x5b14588b37938642ull},  {203, 61, 169, 51, 0x083c004a9974b8c7ull},
+      {203, 61, 90, 27, 0x1f8ddc35f91fd111ull},   {203, 61, 609, 122, 0x62764ce4ce4779e9ull},
+      {520, 9, 521, 14, 0xcb99753840dc8a51ull},   {24, 520, 24, 521, 0xade58cb082f4dfe9ull},
+      {203, 61, 203, 61, 0xe4c3b68f88b29d87ull}};
+  for (const Case& c : cases) {
+    std::mt19937 random(static_cast<unsigned>(c.toWidth * 7 + c.toHeight));
+    const Picture from = Noise(c.fromWidth, c.fromHeight, random);
+    PictureScaler scaler;
+    scaler.SetSizes(c.fromWidth, c.fromHeight, c.toWidth, c.toHeight);
+    Picture screen{c.toWidth, c.toHeight, std::vector<std::uint32_t>(static_cast<std::size_t>(c.toWidth * c.toHeight))};
+    for (std::int32_t top = 0, rows = 1; top < c.toHeight; top += rows, rows = 1 + static_cast<std::int32_t>(random() % 7)) {
+      for (std::int32_t left = 0, width = 0; left < c.toWidth; left += width) {
+        width = 1 + static_cast<std::int32_t>(random() % 70);
+        screen = Scaled(scaler, from, {left, top, left + width, top + rows}, screen);
+      }
+    }
+    std::uint64_t digest = 14695981039346656037ull;
+    for (std::uint32_t px : screen.pixels) digest = (digest ^ px) * 1099511628211ull;
+    EXPECT_EQ(digest, c.digest) << c.fromWidth << " x " << c.fromHeight << " to " << c.toWidth << " x " << c.toHeight;
+  }
+}
+
 }  // namespace
 }  // namespace brindlet::testing

@@ -14,6 +14,7 @@
 #include "headless/headless_platform.h"
 #include "render/primitives.h"
 #include "pixel_checks.h"
+#include "render/scale.h"
 #include "render/surface.h"
 
 namespace brindlet::testing {
@@ -55,10 +56,23 @@ class CountingSurface final : public MemorySurface {
     return true;
   }
 
+  // Shown scaled, once given a screen: the writer scales what it writes.
+  ScaledScreen ScreenToScale() override {
+    return screen.empty() ? ScaledScreen{} : ScaledScreen{&scaler, screen.data(), scaler.ToWidth()};
+  }
+  // The screen as scaling the whole picture gives it.
+  std::vector<std::uint32_t> WholeScaled() {
+    std::vector<std::uint32_t> whole(screen.size());
+    scaler.Scale(Line(Height() - 1), -Lines().up, whole.data(), scaler.ToWidth(), {0, 0, scaler.ToWidth(), scaler.ToHeight()});
+    return whole;
+  }
+
   int changes = 0;
   bool keeps = true;
   bool roomless = false;
   std::vector<PixelRect> areas;
+  PictureScaler scaler;
+  std::vector<std::uint32_t> screen;
 };
 
 // Distinct for every pixel of pictures up to 80 x 80, and decodable.
@@ -268,7 +282,8 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
   // rings and beams near tile edges and on the extra row, writes from
   // outside the primitives, presentations dropped while hidden or without
   // room, a second surface, another picture set in between, and a changed
-  // background.
+  // background. Its screen, enlarged between ratios, comes out as the whole
+  // picture scaled.
   constexpr int kWidth = 100;
   constexpr int kHeight = 50;
   const Field field{kWidth, kHeight};
@@ -285,6 +300,8 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
   PixelArray frame;
   CountingSurface surface(kWidth, kHeight);
   CountingSurface other(kWidth, kHeight);
+  surface.scaler.SetSizes(kWidth, kHeight, 129, 64);
+  surface.screen.resize(129 * 64);
   HeadlessPlatform events(1, 1);
   DefaultRandom dice(11);
   const auto roll = [&](int n) { return static_cast<int>(dice.NextBits() % static_cast<unsigned>(n)); };
@@ -335,6 +352,7 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
     target.areas.clear();
     PresentChanges(target, events, kWidth, kHeight, frame);
     if (!target.shown) continue;
+    ASSERT_TRUE(surface.screen == surface.WholeScaled());
     CountingSurface whole(kWidth, kHeight);
     SetImageData2D(whole, events, kWidth, kHeight, frame, false);
     for (int y = 0; y < kHeight; ++y) {
@@ -346,6 +364,46 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
         });
         ASSERT_TRUE(reported) << "pixel " << x << ", " << y << " changed unreported";
       }
+    }
+  }
+}
+
+TEST(CoverInBands, CoversTheBandsPixelsExactlyInBandedForm) {
+  // Random bands of one to three rectangles, each band overlapping the
+  // one before by up to two rows, or apart, as scaled reaches are.
+  DefaultRandom dice(5);
+  const auto roll = [&](int n) { return static_cast<std::int32_t>(dice.NextBits() % static_cast<unsigned>(n)); };
+  for (int round = 0; round < 200; ++round) {
+    std::vector<PixelRect> bands;
+    for (std::int32_t top = roll(3); top < 40; top += 1 + roll(6)) {
+      const std::int32_t bottom = top + 1 + roll(6);
+      for (std::int32_t left = roll(8); left < 60; left += 1 + roll(12)) {
+        const std::int32_t right = left + 1 + roll(10);
+        bands.push_back({left, top, right, bottom});
+        left = right;
+      }
+    }
+    std::vector<PixelRect> cover{{-9, -9, -8, -8}};  // appended to, not replaced
+    CoverInBands(bands, cover);
+    ASSERT_EQ(cover.front(), (PixelRect{-9, -9, -8, -8}));
+    const auto inside = [](const std::vector<PixelRect>& rects, std::size_t from, std::int32_t x, std::int32_t y) {
+      int count = 0;
+      for (std::size_t i = from; i < rects.size(); ++i) {
+        count += x >= rects[i].left && x < rects[i].right && y >= rects[i].top && y < rects[i].bottom ? 1 : 0;
+      }
+      return count;
+    };
+    for (std::int32_t y = 0; y < 50; ++y) {
+      for (std::int32_t x = 0; x < 80; ++x) {
+        ASSERT_EQ(inside(cover, 1, x, y), inside(bands, 0, x, y) > 0 ? 1 : 0) << "round " << round << " at " << x << ", " << y;
+      }
+    }
+    for (std::size_t i = 2; i < cover.size(); ++i) {
+      const PixelRect& a = cover[i];
+      const PixelRect& before = cover[i - 1];
+      ASSERT_FALSE(a.Empty());
+      const bool sameRow = a.top == before.top && a.bottom == before.bottom && a.left > before.right;
+      ASSERT_TRUE(sameRow || a.top >= before.bottom) << "round " << round << ", rectangle " << i;
     }
   }
 }
