@@ -23,7 +23,8 @@ namespace {
 TEST(Quoted, EscapesControlCharactersAndCutsLongText) {
   EXPECT_EQ(Quoted("plain"), "'plain'");
   EXPECT_EQ(Quoted("a\tb\nc\rd\x1b[31m\\"), "'a\\tb\\nc\\rd\\x1B[31m\\\\'");
-  EXPECT_EQ(Quoted("\xC2\x85 \xE2\x80\xAE \xE2\x80\xA8"), "'\\u0085 \\u202E \\u2028'") << "C1, bidi, separators";
+  EXPECT_EQ(Quoted("\xC2\x85 \xE2\x80\xAE \xE2\x80\xA8 \xE2\x81\xA9\x7f"), "'\\u0085 \\u202E \\u2028 \\u2069\\x7F'")
+      << "C1, bidi, separators, delete";
   EXPECT_EQ(Quoted("gr\xC3\xBC\xC3\x9F \xFF"), "'gr\xC3\xBC\xC3\x9F \\xFF'") << "UTF-8 kept, a stray byte escaped";
   const std::string cut = Quoted(std::string(1000, 'a') + "\n");
   EXPECT_EQ(cut, "'" + std::string(80, 'a') + "'... (1001 bytes in all)");
@@ -61,7 +62,7 @@ TEST(CheckEnvironment, RejectsScalesOutsideATenthTo16AndLanesOtherThanPowersOfTw
 TEST(StartupGuard, NamesTheCauseFromWhatQtSaid) {
   const PlatformFacts x{"xcb", ":99", ""};
   const std::string other = StartupGuard::Diagnose(
-      {"eglfs", "", ""}, "no screens\nqt.qpa.plugin: Could not load the Qt platform plugin \"eglfs\" in \"\"\n");
+      {"eglfs", "", ""}, "qt.qpa.plugin: Could not load the Qt platform plugin \"eglfs\" in \"\"\nno screens\n");
   EXPECT_NE(other.find("'eglfs' could not start ('no screens')"), std::string::npos) << other;
   for (const std::string& line : {other, StartupGuard::Diagnose(x, "")}) {
     EXPECT_EQ(line.rfind("brindlet: ", 0), 0u);
@@ -97,6 +98,10 @@ TEST(DisplayEnvironment, DecidesWhetherAndHowToOpenWindows) {
       {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":1"}}, false, "", none},
       {{{"QT_QPA_PLATFORM", "wayland;xcb"}}, true, "", noDisplay},
       {{{"QT_QPA_PLATFORM", ""}}, true, "", noDisplay},
+      // Any wayland* platform needs WAYLAND_DISPLAY; an empty entry starts nothing.
+      {{{"QT_QPA_PLATFORM", "wayland-egl"}, {"DISPLAY", ":0"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", "wayland;"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"WAYLAND_DISPLAY", "wayland-0"}}, false, "", noPlugin},
   };
   for (const auto& r : rows) {
     const EnvLookup lookup = [&r](const char* name) -> std::optional<std::string> {
