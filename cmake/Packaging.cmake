@@ -1,8 +1,9 @@
 # The Debian package: `cpack -G DEB` in a build folder makes
 # brindlet_<version>-1_<architecture>.deb from what `cmake --install` puts in
 # place (the program in /usr/games, the desktop entry, the icons, the manual
-# page, the metainfo, and the copyright and changelog in
-# /usr/share/doc/brindlet), installed under /usr.
+# page, the metainfo), installed under /usr, with Debian's copyright file and
+# changelog in /usr/share/doc/brindlet in place of the licence. Only this
+# package gets them: a distribution's package has its own.
 #
 # Included before the subdirectories: data/ makes the copyright and the
 # Debian changelog from the maintainer and release set here.
@@ -10,7 +11,6 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brindlet)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Brindlet developers")
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://brindlet.example.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "puzzle toy: link glowing pegs of one colour with dotted beams")
 # The package's long description, one paragraph in short lines.
 set(CPACK_PACKAGE_DESCRIPTION "A hundred glowing red and blue pegs drift over a black playfield.
@@ -20,6 +20,8 @@ is already standing is refused. Every peg takes part in at most one link.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # The package ships the program without its debugging information.
 set(CPACK_STRIP_FILES ON)
+# Made by data/: the copyright file and the changelog.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/data/debian_files.cmake)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

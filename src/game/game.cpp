@@ -161,7 +161,10 @@ void Game::DebugTick() {
   platform_.debug.ShowPegDetails(text);
 }
 
-void Game::InitGame() { brindlet::InitGame(board_); }
+void Game::InitGame() {
+  brindlet::InitGame(board_);
+  happenings_.Add({Happening::GameStarted});
+}
 
 void Game::RandomizePegs() { brindlet::RandomizePegs(board_, context()); }
 

@@ -11,6 +11,7 @@
 
 #include "game/keyboard.h"
 #include "game/model.h"
+#include "game/narration.h"
 #include "game/platform.h"
 #include "game/procedures.h"
 #include "game/random.h"
@@ -70,6 +71,9 @@ class Game {
   Field field() const { return field_; }
   KeyCursor keyCursor() const { return key_cursor_; }
   Look look() const { return look_; }
+  // What happened that a player is told of: games started, links made and
+  // refused, selections cancelled.
+  const HappeningLog& happenings() const { return happenings_; }
   const PixelArray& BackgroundImage() const { return background_; }
   const PixelArray& FrameImage() const { return frame_; }
 
@@ -96,6 +100,7 @@ class Game {
   PixelArray frame_;
   Board board_;
   KeyCursor key_cursor_;
+  HappeningLog happenings_;
   std::optional<CursorPoint> click_at_;  // while a click runs
   bool pressed_ = false;                 // a left press awaits its release
   bool after_double_click_ = false;      // the next release ends a double-click

@@ -14,7 +14,7 @@ void SeedGame(Board& board, const Context& context) {
     peg.TargetX = peg.X;
     peg.TargetY = peg.Y;
     peg.Kind = ToInt16(random.Next());
-    peg.Colour = DrawColour{50, 50, 50, 250};
+    peg.Colour = kSeedColour;
     if (random.Next() > 0.8) peg.Linked = true;
     peg.LinkTarget = ToInt16(random.Next() * total);
     if (peg.LinkTarget == 0) peg.LinkTarget = 1;

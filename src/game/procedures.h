@@ -26,6 +26,7 @@ inline constexpr double kShakeStart = 50.0;
 inline constexpr double kGlowRingRadius = 40.0;
 inline constexpr DrawColour kGlowRingColour{255, 120, 21, 50};
 inline constexpr DrawColour kRefusalColour{2, 128, 2, 0};  // Alpha of the refused peg is kept
+inline constexpr DrawColour kSeedColour{50, 50, 50, 250};   // the attract display's pegs
 
 // How pegs and beams are drawn: by colour alone, or with shapes added that
 // tell the families and every mark apart without any colour. The look

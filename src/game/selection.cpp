@@ -23,6 +23,7 @@ void Game::Click() {
   if (board_.gState == GameState::Startup) {
     // The first click only starts the game.
     board_.gState = GameState::Init;
+    happenings_.Add({Happening::GameStarted});
     return;
   }
   if (board_.MousePosX < kCornerSize && board_.MousePosY < kCornerSize) ToggleDebugWindow();
@@ -96,13 +97,21 @@ void Game::CommitAndCheckLink() {
   pegs[b].Linked = true;
   board_.gState = GameState::Idle;  // the link is complete and the game Idle while it is checked
 
-  if (CheckLinkPath(board_, platform_.input, a)) return;
+  const bool accepted = CheckLinkPath(board_, platform_.input, a);
+  // The pair is still the one committed here unless a click during the check
+  // withdrew or replaced it.
+  const bool stands = pegs[a].Linked && pegs[a].Master && pegs[a].LinkTarget == b;
+  if (accepted) {
+    if (stands) happenings_.Add({Happening::LinkMade, a, b});
+    return;
+  }
+  happenings_.Add({Happening::LinkRefused, a, b});
 
   // Refused: withdraw the pair. The check lets events run, so a click during
   // it may already have moved the selection on; the pair undone is the one
   // committed here, and only while it still stands as committed. The state
   // is Idle since the commit unless such a click changed it, and is left so.
-  if (pegs[a].Linked && pegs[a].Master && pegs[a].LinkTarget == b) {
+  if (stands) {
     pegs[a].Selected = false;
     pegs[b].Selected = false;
     pegs[a].Linked = false;
@@ -112,8 +121,15 @@ void Game::CommitAndCheckLink() {
 
 void Game::ClearSelection() {
   board_.gState = GameState::Idle;
-  if (PegTable::InTable(board_.FirstPeg)) board_.Pegs[board_.FirstPeg].Selected = false;
-  if (PegTable::InTable(board_.SecondPeg)) board_.Pegs[board_.SecondPeg].Selected = false;
+  // Told only when a peg was selected: first the first, then the second.
+  std::int16_t cleared[2] = {0, 0};
+  int count = 0;
+  for (const std::int16_t peg : {board_.FirstPeg, board_.SecondPeg}) {
+    if (!PegTable::InTable(peg) || !board_.Pegs[peg].Selected) continue;
+    board_.Pegs[peg].Selected = false;
+    cleared[count++] = peg;
+  }
+  if (count > 0) happenings_.Add({Happening::SelectionCancelled, cleared[0], cleared[1]});
 }
 
 void Game::Confirm() {

@@ -17,7 +17,8 @@ MainWindow::MainWindow(RandomSource& random, PresenterKind kind)
       })),
       background_(kBackgroundWidth, kBackgroundHeight),
       game_(Platform{*this, *this, *this, ticks_, presenter_->debug()}, random),
-      ticks_(game_, [this] { UpdateRing(); }) {
+      ticks_(game_, [this] { AfterGame(); }),
+      accessible_(game_, presenter_->playfield(), *this) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QStringLiteral("Brindlet!"));
   // Round a playfield that fills a maximised or full-screen window.
@@ -33,18 +34,21 @@ MainWindow::MainWindow(RandomSource& random, PresenterKind kind)
                      "or Tab and press Space, to select it; F1 lists the keys."));
   connect(&field, &Playfield::Mouse, this, [this](MouseAction action, bool left, CursorPoint at) {
     game_.Mouse(action, left, at);
-    UpdateRing();
+    AfterGame();
   });
   // The mouse in use hides the keyboard cursor.
   connect(&field, &Playfield::PointerMoved, this, [this] {
     game_.PointerMoved();
-    UpdateRing();
+    AfterGame();
   });
 
   DebugWindow& debug = presenter_->debug();
   debug.installEventFilter(this);
   connect(&debug.quitButton(), &QPushButton::clicked, this, [this] { game_.Die(); });
-  connect(&debug.restartButton(), &QPushButton::clicked, this, [this] { game_.InitGame(); });
+  connect(&debug.restartButton(), &QPushButton::clicked, this, [this] {
+    game_.InitGame();
+    AfterGame();
+  });
   connect(&debug.moveButton(), &QPushButton::clicked, this, [this] { game_.RandomizePegs(); });
   connect(&debug.shakeButton(), &QPushButton::clicked, this, [this] { game_.ShakePegsInit(); });
 
@@ -165,7 +169,7 @@ bool MainWindow::HandleKey(const QKeyEvent& key) {
   const KeyAction action = ActionFor(key);
   if (action.game) {
     game_.Key(*action.game, key.isAutoRepeat());
-    UpdateRing();
+    AfterGame();
     return true;
   }
   if (!action.front) return false;
@@ -184,6 +188,11 @@ bool MainWindow::HandleKey(const QKeyEvent& key) {
     }
   }
   return true;
+}
+
+void MainWindow::AfterGame() {
+  UpdateRing();
+  accessible_.Update();
 }
 
 void MainWindow::UpdateRing() {

@@ -11,6 +11,7 @@
 #include "game/game.h"
 #include "game/platform.h"
 #include "game/random.h"
+#include "ui/accessibility.h"
 #include "ui/presenter.h"
 #include "ui/ticks.h"
 
@@ -75,6 +76,8 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
  private:
   // A key of the game's or the front end's: true when it was one.
   bool HandleKey(const QKeyEvent& key);
+  // The game may have changed: the ring and assistive technology follow.
+  void AfterGame();
   // The ring follows the keyboard cursor's peg; hidden while the mouse is in use.
   void UpdateRing();
   void ShowKeyHelp();
@@ -83,6 +86,7 @@ class MainWindow final : public QWidget, public Input, public Video, public Wind
   MemorySurface background_;
   Game game_;
   Ticks ticks_;
+  AccessibleBoard accessible_;
   std::unique_ptr<ControlsWindow> controls_;
   QDialog* key_help_ = nullptr;
   bool closing_for_die_ = false;

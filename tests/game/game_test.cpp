@@ -203,6 +203,7 @@ TEST(EffectsTick, RecreatesOnePegPerTickInIndexOrderThenGoesIdle) {
     for (int i = 1; i <= 100; ++i) b.Pegs[i].TargetX = -1;
   });
   f.game.InitGame();
+  EXPECT_EQ(f.game.happenings().At(0), Happened{Happening::GameStarted}) << "Restart! is told";
   const Board before = f.game.board();
   const long draws = f.random.taken();
   for (int k = 1; k <= 102; ++k) {
@@ -466,7 +467,20 @@ TEST_P(SelectionTable, OneClick) {
     if (r.link == Link::kWithdrawn) a.Colour = b.Colour = DrawColour{2, 128, 2, a.Colour.Alpha};
   }
   const Board start = board();
+  const std::uint64_t told = f.game.happenings().count();
   f.game.Click();
+  // The player is told of a start, a link made or refused, a selection cleared.
+  std::vector<Happened> told_of;
+  if (r.start == S::Startup) {
+    told_of = {{Happening::GameStarted}};
+  } else if (r.link != Link::kNone) {
+    told_of = {{r.link == Link::kStands ? Happening::LinkMade : Happening::LinkRefused, r.endFirst, r.endSecond}};
+  } else if (!r.selected.empty() && r.selectedAfter.empty()) {
+    told_of = {{Happening::SelectionCancelled, r.first, static_cast<std::int16_t>(r.selected.size() > 1 ? r.second : 0)}};
+  }
+  std::vector<Happened> heard;
+  while (const auto happened = f.game.happenings().At(told + heard.size())) heard.push_back(*happened);
+  EXPECT_EQ(heard, told_of);
   EXPECT_EQ(board().gState, r.end);
   EXPECT_EQ(board().FirstPeg, r.endFirst);
   EXPECT_EQ(board().SecondPeg, r.endSecond);
@@ -508,6 +522,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"first_kind_1_hit_kind_0", S::FirstSelected, kQ1, 0, {kQ1}, kP2, S::FirstSelected, kQ1, 0, {kQ1}},
         Row{"first_hit_linked_same_kind", S::FirstSelected, kP1, 0, {kP1}, kL1, S::FirstSelected, kP1, 0, {kP1}},
         Row{"first_miss_cancels", S::FirstSelected, kP1, 0, {kP1}, kEmpty, S::Idle, kP1, 0, {}},
+        Row{"first_miss_cancels_stale_second", S::FirstSelected, kP1, kP3, {kP1}, kEmpty, S::Idle, kP1, kP3, {}},
         Row{"first_corner_toggles_and_cancels", S::FirstSelected, kP1, 0, {kP1}, kCorner, S::Idle, kP1, 0, {},
             Link::kNone, true},
         Row{"second_hit_second_confirms", S::SecondSelected, kP1, kP2, {kP1, kP2}, kP2, S::Idle, kP1, kP2, {},
@@ -871,6 +886,9 @@ TEST_P(RestartDuringTheCheck, StaysInsideThePegTableAndConsistent) {
   });
   f.game.Click();
   ASSERT_TRUE(restarted);
+  // After the restart, a refusal, or a link that still stands, is told.
+  const Happening told = f.game.happenings().At(f.game.happenings().count() - 1)->what;
+  EXPECT_EQ(told, c.green ? Happening::LinkRefused : c.aLinked ? Happening::LinkMade : Happening::GameStarted);
   EXPECT_EQ(board().gState, S::Init) << "the restart is not undone";
   EXPECT_EQ(board().PegCount, c.recreate);
   EXPECT_EQ(peg(c.a).Linked, c.aLinked);

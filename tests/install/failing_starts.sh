@@ -154,6 +154,8 @@ if command -v Xvfb >/dev/null; then
   servers+=($!)
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
   expect_refusal "an 8-bit screen" "*8-bit colour*24-bit*" "DISPLAY=$display"
+else
+  echo "skipped: an 8-bit screen: Xvfb is not installed (package xvfb)"
 fi
 
 [ "$failures" -eq 0 ] || exit 1
