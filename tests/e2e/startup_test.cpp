@@ -48,7 +48,7 @@ TEST(CheckEnvironment, RejectsScalesOutsideATenthTo16AndLanesOtherThanPowersOfTw
     EXPECT_EQ(rejected({{"QT_SCALE_FACTOR", bad}}), std::vector<std::string>{"QT_SCALE_FACTOR"}) << bad;
   }
   for (const char* good : {"0.1", "1", " 1.5 ", "16", ""}) EXPECT_TRUE(rejected({{"QT_SCALE_FACTOR", good}}).empty()) << good;
-  EXPECT_TRUE(rejected({{"QT_SCREEN_SCALE_FACTORS", "HDMI-1=2;eDP-1=1.25;"}}).empty());
+  EXPECT_TRUE(rejected({{"QT_SCREEN_SCALE_FACTORS", "HDMI-1=2; ;eDP-1=1.25;"}}).empty()) << "blank entries skipped";
   EXPECT_EQ(rejected({{"QT_SCREEN_SCALE_FACTORS", "2;0"}}), std::vector<std::string>{"QT_SCREEN_SCALE_FACTORS"});
   for (const char* good : {"1", "2", "4", "8"}) EXPECT_TRUE(rejected({{"BRINDLET_BLEND_LANES", good}}).empty());
   for (const char* bad : {"0", "3", "16", "two", "4 "}) {
@@ -135,7 +135,7 @@ TEST(DisplayEnvironment, FindsTheWaylandPluginWhereQtLooksForIt) {
   const std::string b = (root / "b").string();
   EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), a));
   touch(root / "b" / "platforms" / "libqwayland-generic.so");
-  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), ""));
+  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b + ":" + a}}), "")) << "the middle one";
   EXPECT_TRUE(WaylandPluginInstalled(lookup({}), b));
   EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
   touch(root / "direct" / "libqwayland-egl.so");
