@@ -6,8 +6,10 @@
 // pixels change, and whole frames by the reference frame test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <numeric>
 #include <set>
 #include <utility>
@@ -516,6 +518,25 @@ TEST(ShapesLook, PairsEvery24thDotOfASecondFamilyBeamAndShowsNoFamiliesInTheAttr
     DrawPegs(shapes.board, context, shapes.frame);
     EXPECT_EQ(Changes(shapes.frame, colours.frame).empty(), state == GameState::Startup);
   }
+  // A selected peg's mark is an unbroken circle 9.5 px round it: no pixel it
+  // crosses is changed by less than 70 % of the most changed one.
+  Scene colours({PegAt(200.3, 150.6)}), shapes({PegAt(200.3, 150.6)});
+  for (Scene* s : {&colours, &shapes}) s->board.gState = GameState::Idle, s->board.Pegs[1].Selected = true;
+  for (Scene* s : {&colours, &shapes}) Fill(s->frame, 0), s->random.SetFallback(0.4);
+  Context context = shapes.context();
+  context.look = Look::Shapes;
+  DrawPegs(colours.board, colours.context(), colours.frame);
+  DrawPegs(shapes.board, context, shapes.frame);
+  std::vector<int> along;
+  for (int degree = 0; degree < 360; ++degree) {
+    const double a = degree * std::numbers::pi / 180;
+    const int x = static_cast<int>(std::floor(200.3 + 9.5 * std::cos(a)));
+    const int row = shapes.frame.Height() - static_cast<int>(std::floor(150.6 + 9.5 * std::sin(a)));
+    int change = 0;
+    for (int ch = 0; ch < 3; ++ch) change += std::abs(shapes.frame(3 * x + ch, row) - colours.frame(3 * x + ch, row));
+    along.push_back(change);
+  }
+  EXPECT_GE(10 * *std::min_element(along.begin(), along.end()), 7 * *std::max_element(along.begin(), along.end()));
 }
 
 }  // namespace
