@@ -52,6 +52,27 @@ TEST(FilledPlayfield, IsCentredAndClicksMapToItsPixels) {
   EXPECT_EQ(FilledPlayfield(image, {2052, 1540}), QRect(0, 0, 2052, 1540)) << "twice the size: a whole ratio";
 }
 
+// The cursor's ring is centred on its peg's place on the screen and keeps
+// about the same size in image pixels at every scale, however small.
+TEST(KeyRing, SitsRoundItsPegAndScalesWithThePlayfield) {
+  const QPointF peg(50.25, 30.75);
+  int last = 0;
+  for (const double scale : {0.25, 1.0, 2.0, 3.0}) {
+    Playfield box(nullptr);
+    box.SetBitmapSize({200, 100});
+    box.resize(static_cast<int>(200 * scale), static_cast<int>(100 * scale));
+    int radius = 0;
+    const QRect ring = KeyRing::Place(box, peg, &radius);
+    const QPointF centre = QPointF(box.contentsRect().topLeft()) + peg * scale;
+    EXPECT_EQ(ring.center(), QPoint(static_cast<int>(centre.x()), static_cast<int>(centre.y()))) << scale;
+    EXPECT_EQ(ring.size(), QSize(KeyRing::Side(radius), KeyRing::Side(radius)));
+    EXPECT_TRUE(scale < 1 ? radius >= KeyRing::kSmallestRadius : std::abs(radius / scale - KeyRing::kRadius) < 0.5)
+        << scale << ": " << radius;
+    EXPECT_GE(radius, last);
+    last = radius;
+  }
+}
+
 // Pegs for a link in the middle and a row along the bottom.
 Board Prepared(const Board& started) {
   Board b = started;

@@ -347,6 +347,7 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
   EXPECT_LE(std::abs(pixel.x() - target.X) + std::abs(pixel.y() - target.Y), 4.0);
   PointerTo(own(), field.mapToGlobal(field.contentsRect().topLeft() + client));
   game().MainTick();  // samples the pointer
+  EXPECT_LE(std::abs(board().MousePosX - target.X) + std::abs(board().MousePosY - target.Y), 4.0) << "in image pixels";
   EXPECT_FALSE(field.BitmapInWindow()) << "scaled, the playfield keeps the bitmap and draws it into the window";
   QTest::mouseClick(own(), Qt::LeftButton, {}, client);
   EXPECT_EQ(board().gState, GameState::FirstSelected);
