@@ -11,6 +11,7 @@
 #include <set>
 #include <QStyleHints>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 
 #include "game/keyboard.h"
@@ -187,6 +188,17 @@ TEST_P(Keys, FunctionKeys) {
   window_->resize(1600, 900);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1600, 900); }, 2000));
   EXPECT_EQ(field().geometry(), FilledPlayfield(image, QSize(1600 - panel, 900)));
+  QTest::keyClick(window_.get(), Qt::Key_Tab);  // the ring on peg 1, which follows the next layout
+  window_->resize(1200, 800);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1200, 800); }, 2000));
+  const QPointF at = field().FromBitmap({board().Pegs[1].X, board().Pegs[1].Y - 1});
+  ASSERT_TRUE(presenter().RingShown());
+  EXPECT_LE((presenter().RingArea()->center() - field().contentsRect().topLeft() - at.toPoint()).manhattanLength(), 2);
+  const QPoint place = field().mapTo(window_.get(), presenter().RingArea()->topLeft());
+  bool drawn = false;  // the ring's widget or window stands there
+  for (const QWidget* w : field().findChildren<QWidget*>()) drawn |= w->isVisible() && w->mapTo(window_.get(), QPoint()) == place;
+  for (const QWindow* w : window_->windowHandle()->findChildren<QWindow*>()) drawn |= w->isVisible() && w->position() == place;
+  EXPECT_TRUE(drawn);
 }
 
 // S switches the look and remembers it in the user's configuration; F1's
