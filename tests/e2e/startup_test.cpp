@@ -68,6 +68,11 @@ TEST(StartupGuard, NamesTheCauseFromWhatQtSaid) {
     EXPECT_EQ(line.rfind("brindlet: ", 0), 0u);
     EXPECT_EQ(line.find('\n'), std::string::npos);
   }
+  for (const auto& [display, wellFormed] : {std::pair{":0", true}, {"host:12.0", true}, {"", false}, {"host", false},
+                                             {"host:", false}, {":/", false}, {":x", false}}) {
+    const std::string line = StartupGuard::Diagnose({"xcb", display, ""}, "could not connect to display");
+    EXPECT_EQ(line.find("is not an X display name") == std::string::npos, wellFormed) << display << ": " << line;
+  }
   EXPECT_EQ(ScreenDepthProblem(24, ":0"), "");
   EXPECT_NE(ScreenDepthProblem(8, ":0").find("8-bit"), std::string::npos);
 }

@@ -72,6 +72,11 @@ TEST(KeyRing, SitsRoundItsPegAndScalesWithThePlayfield) {
     EXPECT_GE(radius, last);
     last = radius;
   }
+  Playfield wide(nullptr);  // three screen pixels an image pixel across, two down
+  wide.SetBitmapSize({100, 50});
+  wide.resize(300, 100);
+  EXPECT_EQ(wide.FromBitmap({10, 10}), QPointF(30, 20));
+  EXPECT_EQ(wide.ToBitmap({32, 21}), QPoint(10, 10));
 }
 
 // Pegs for a link in the middle and a row along the bottom.

@@ -536,6 +536,8 @@ TEST_F(FrontEnd, ADoubleClickRunsTheGamesClickAndDoubleClick) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   Change([](Board& b) { b.MousePosX = b.MousePosY = -100; });
+  QTest::mouseClick(own(), Qt::RightButton, {}, kAt);
+  EXPECT_EQ(board().gState, GameState::Startup) << "the right button clicks nothing";
   QTest::mouseDClick(own(), Qt::LeftButton, {}, kAt);
   EXPECT_EQ(board().gState, GameState::Idle);
 }
