@@ -251,6 +251,8 @@ TEST(DebugPanel, WidensTheWindowOrShrinksThePlayfield) {
   const Playfield& field = window.presenter().playfield();
   const DebugWindow& panel = window.presenter().debug();
   EXPECT_EQ(panel.parentWidget(), &window);
+  QTest::mouseClick(&window.presenter().playfield(), Qt::LeftButton, {}, QPoint(300, 200));
+  EXPECT_NE(window.game().board().gState, GameState::Startup) << "a click on the attract display starts a game";
   EXPECT_EQ(window.size(), QSize(1028 + 371, 772));
   EXPECT_EQ(panel.geometry(), QRect(QPoint(1028, 0), kDebugClientSize));
   EXPECT_EQ(field.geometry(), QRect(0, 0, 1028, 772));
