@@ -276,6 +276,24 @@ TEST(ScanLines, ConvertAndPackAgreeWithAPlainLoopAtEveryWidth) {
   }
 }
 
+// A background tile of one byte value but in its last row (8k + 7) or its
+// last column is restored with those pixels' own bytes.
+TEST(TrackedFrames, ATileOfOneValueButAtItsLastRowOrColumnIsRestoredExactly) {
+  HeadlessPlatform events(1, 1);
+  for (const bool lastRow : {true, false}) {
+    PixelArray background(64, 24);
+    Fill(background, 0x33);
+    for (int row = 8; row < 16; ++row) {  // the tile of pixels 32..63 and rows 8..15
+      for (int b = 96; b < 192; ++b) background(b, row) = lastRow ? (row == 15 ? 0x44 : 0x33) : (b >= 189 ? 0x44 : 0x33);
+    }
+    PixelArray frame;
+    frame.RestoreFrom(background);
+    PlotSoftPoint(frame, {64, 24}, 48.5, 12.5, DrawColour{255, 255, 255, 256});
+    frame.RestoreFrom(background);
+    EXPECT_EQ(FirstDifference(frame, background), "") << (lastRow ? "last row" : "last column");
+  }
+}
+
 TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
   // A frame restored from its background and presented tile by tile, as a
   // main tick does, must come out byte for byte as a whole copy would: after

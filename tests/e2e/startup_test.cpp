@@ -23,7 +23,8 @@ namespace {
 TEST(Quoted, EscapesControlCharactersAndCutsLongText) {
   EXPECT_EQ(Quoted("plain"), "'plain'");
   EXPECT_EQ(Quoted("a\tb\nc\rd\x1b[31m\\"), "'a\\tb\\nc\\rd\\x1B[31m\\\\'");
-  EXPECT_EQ(Quoted("\xC2\x85 \xE2\x80\xAE \xE2\x80\xA8"), "'\\u0085 \\u202E \\u2028'") << "C1, bidi, separators";
+  EXPECT_EQ(Quoted("\xC2\x85 \xE2\x80\xAE \xE2\x80\xA8 \xE2\x81\xA9\x7f"), "'\\u0085 \\u202E \\u2028 \\u2069\\x7F'")
+      << "C1, bidi, separators, delete";
   EXPECT_EQ(Quoted("gr\xC3\xBC\xC3\x9F \xFF"), "'gr\xC3\xBC\xC3\x9F \\xFF'") << "UTF-8 kept, a stray byte escaped";
   const std::string cut = Quoted(std::string(1000, 'a') + "\n");
   EXPECT_EQ(cut, "'" + std::string(80, 'a') + "'... (1001 bytes in all)");
@@ -47,7 +48,7 @@ TEST(CheckEnvironment, RejectsScalesOutsideATenthTo16AndLanesOtherThanPowersOfTw
     EXPECT_EQ(rejected({{"QT_SCALE_FACTOR", bad}}), std::vector<std::string>{"QT_SCALE_FACTOR"}) << bad;
   }
   for (const char* good : {"0.1", "1", " 1.5 ", "16", ""}) EXPECT_TRUE(rejected({{"QT_SCALE_FACTOR", good}}).empty()) << good;
-  EXPECT_TRUE(rejected({{"QT_SCREEN_SCALE_FACTORS", "HDMI-1=2;eDP-1=1.25;"}}).empty());
+  EXPECT_TRUE(rejected({{"QT_SCREEN_SCALE_FACTORS", "HDMI-1=2; ;eDP-1=1.25;"}}).empty()) << "blank entries skipped";
   EXPECT_EQ(rejected({{"QT_SCREEN_SCALE_FACTORS", "2;0"}}), std::vector<std::string>{"QT_SCREEN_SCALE_FACTORS"});
   for (const char* good : {"1", "2", "4", "8"}) EXPECT_TRUE(rejected({{"BRINDLET_BLEND_LANES", good}}).empty());
   for (const char* bad : {"0", "3", "16", "two", "4 "}) {
@@ -61,11 +62,16 @@ TEST(CheckEnvironment, RejectsScalesOutsideATenthTo16AndLanesOtherThanPowersOfTw
 TEST(StartupGuard, NamesTheCauseFromWhatQtSaid) {
   const PlatformFacts x{"xcb", ":99", ""};
   const std::string other = StartupGuard::Diagnose(
-      {"eglfs", "", ""}, "no screens\nqt.qpa.plugin: Could not load the Qt platform plugin \"eglfs\" in \"\"\n");
+      {"eglfs", "", ""}, "qt.qpa.plugin: Could not load the Qt platform plugin \"eglfs\" in \"\"\nno screens\n");
   EXPECT_NE(other.find("'eglfs' could not start ('no screens')"), std::string::npos) << other;
   for (const std::string& line : {other, StartupGuard::Diagnose(x, "")}) {
     EXPECT_EQ(line.rfind("brindlet: ", 0), 0u);
     EXPECT_EQ(line.find('\n'), std::string::npos);
+  }
+  for (const auto& [display, wellFormed] : {std::pair{":0", true}, {"host:12.0", true}, {"", false}, {"host", false},
+                                             {"host:", false}, {":/", false}, {":x", false}}) {
+    const std::string line = StartupGuard::Diagnose({"xcb", display, ""}, "could not connect to display");
+    EXPECT_EQ(line.find("is not an X display name") == std::string::npos, wellFormed) << display << ": " << line;
   }
   EXPECT_EQ(ScreenDepthProblem(24, ":0"), "");
   EXPECT_NE(ScreenDepthProblem(8, ":0").find("8-bit"), std::string::npos);
@@ -97,6 +103,10 @@ TEST(DisplayEnvironment, DecidesWhetherAndHowToOpenWindows) {
       {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"DISPLAY", ":1"}}, false, "", none},
       {{{"QT_QPA_PLATFORM", "wayland;xcb"}}, true, "", noDisplay},
       {{{"QT_QPA_PLATFORM", ""}}, true, "", noDisplay},
+      // Any wayland* platform needs WAYLAND_DISPLAY; an empty entry starts nothing.
+      {{{"QT_QPA_PLATFORM", "wayland-egl"}, {"DISPLAY", ":0"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", "wayland;"}}, true, "", noDisplay},
+      {{{"QT_QPA_PLATFORM", "wayland;xcb"}, {"WAYLAND_DISPLAY", "wayland-0"}}, false, "", noPlugin},
   };
   for (const auto& r : rows) {
     const EnvLookup lookup = [&r](const char* name) -> std::optional<std::string> {
@@ -130,7 +140,7 @@ TEST(DisplayEnvironment, FindsTheWaylandPluginWhereQtLooksForIt) {
   const std::string b = (root / "b").string();
   EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), a));
   touch(root / "b" / "platforms" / "libqwayland-generic.so");
-  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b}}), ""));
+  EXPECT_TRUE(WaylandPluginInstalled(lookup({{"QT_PLUGIN_PATH", a + ":" + b + ":" + a}}), "")) << "the middle one";
   EXPECT_TRUE(WaylandPluginInstalled(lookup({}), b));
   EXPECT_FALSE(WaylandPluginInstalled(lookup({{"QT_QPA_PLATFORM_PLUGIN_PATH", (root / "direct").string()}}), a));
   touch(root / "direct" / "libqwayland-egl.so");

@@ -54,6 +54,8 @@ TEST(KeyboardCursor, EmptySpaceIsFarthestFromEveryPegAndOutsideTheCorner) {
   const auto at = [](std::optional<EmptyPoint> p) { return p ? std::pair(p->x, p->y) : std::pair(-1, -1); };
   EXPECT_EQ(at(EmptySpace(Board{}, {200, 160})), std::pair(16, 8)) << "the first grid point outside the corner";
   EXPECT_EQ(at(EmptySpace(PegsAt({{100, 80}}), {200, 160})), std::pair(192, 8)) << "a far corner, not the top-left";
+  EXPECT_EQ(at(EmptySpace(PegsAt({{100, 4}}), {200, 160})), std::pair(8, 152)) << "the bottom row";
+  EXPECT_FALSE(EmptySpace(PegsAt({{16, 19}, {5, 16}}), {24, 24})) << "11 px from a peg: within the pick radius and drift";
   Board packed;
   for (int y = 4; y < 48; y += 8) {
     for (int x = 4; x < 64; x += 8) packed.Pegs[++packed.PegTotal] = RestingPeg(x, y);
@@ -134,14 +136,16 @@ TEST(Mouse, AClickIsJudgedWhereItHappenedForItsWholeLength) {
 }
 
 // Four pegs for one link and one that crosses it, a peg in the debug
-// window's corner and the rest in a row along the bottom.
+// window's corner and the rest in a row along the bottom; peg 1 selected.
 Board Prepared(const Board& started) {
   Board b = started;
-  b.gState = GameState::Idle;
+  b.gState = GameState::FirstSelected;
+  b.FirstPeg = 1;
   const std::pair<double, double> places[] = {{200, 200}, {400, 200}, {300, 60}, {300, 340}, {8, 8}};
   for (int i = 1; i <= b.Total(); ++i) {
     b.Pegs[i] = i <= 5 ? RestingPeg(places[i - 1].first, places[i - 1].second) : RestingPeg(10 + i * 10, 700);
   }
+  b.Pegs[1].Selected = true;
   return b;
 }
 
@@ -155,10 +159,12 @@ TEST(Keys, PlayTheGameExactlyAsTheEquivalentMouseClicks) {
     f->random.SetFallback(0.5);
   }
   using K = KeyCommand;
-  // Keys, and the peg a click goes to instead (-1: empty space).
+  // Keys, and the peg a click goes to instead (-1: empty space). On no peg
+  // yet, Space clicks empty space too.
   const std::vector<std::pair<std::vector<K>, int>> steps = {
-      {{K::Next, K::Press}, 1}, {{K::Right, K::Press}, 2}, {{K::Empty}, -1}, {{K::Up, K::Press}, 3},
-      {{K::Next, K::Press}, 4}, {{K::Empty}, -1},          {{K::Next, K::Press}, 5}};
+      {{K::Press}, -1},         {{K::Next, K::Press}, 1}, {{K::Right, K::Left, K::Right, K::Press}, 2},
+      {{K::Empty}, -1},         {{K::Up, K::Press}, 3},   {{K::Next, K::Press}, 4},
+      {{K::Empty}, -1},         {{K::Next, K::Press}, 5}};
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Board& board = byMouse.game.board();
     const auto empty = EmptySpace(board, byMouse.game.field());
@@ -180,29 +186,38 @@ TEST(Keys, PlayTheGameExactlyAsTheEquivalentMouseClicks) {
 }
 
 // While the cursor shows, ticks sample its peg where the peg is now; the
-// mouse hides it, a key brings it back on the peg nearest the pointer, and a
-// key held down moves it on but clicks only once.
+// mouse (a press of any button too) hides it, an arrow brings it back on the
+// peg nearest the pointer and Space on its peg; a key held down moves it on
+// but clicks only once.
 TEST(Keys, TheCursorPointsWhereItsPegIsUntilTheMouseMoves) {
   testing::GameFixture f;
   f.random.SetFallback(0.5);
   f.game.SetBoard(Prepared(f.game.board()));
-  f.Change([](Board& b) { b.Pegs[2].X = 401.6; });
-  f.platform.cursor = {190, 205};
+  f.Change([](Board& b) {
+    b.Pegs[2].X = 401.6;
+    b.gState = GameState::Idle;
+    b.Pegs[1].Selected = false;
+  });
+  f.platform.cursor = {150, 250};
   f.game.Key(KeyCommand::Next);
   f.game.Key(KeyCommand::Next);
   EXPECT_EQ(f.game.keyCursor(), (KeyCursor{2, true}));
   f.game.MainTick();
   EXPECT_EQ(std::pair(int{f.game.board().MousePosX}, int{f.game.board().MousePosY}), std::pair(402, 200));
-  f.game.PointerMoved();
+  f.game.Mouse(MouseAction::Press, false, {150, 250});
   EXPECT_FALSE(f.game.keyCursor().shown);
   f.game.MainTick();
-  EXPECT_EQ(f.game.board().MousePosX, 190);
+  EXPECT_EQ(f.game.board().MousePosX, 150);
   f.game.Key(KeyCommand::Down, true);
-  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{1, true})) << "shown again on the peg nearest the pointer";
+  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{1, true})) << "shown again on the peg nearest the pointer, not below peg 2";
   f.game.Key(KeyCommand::Press, true);
   EXPECT_EQ(f.game.board().gState, GameState::Idle) << "a held key does not click";
+  f.game.PointerMoved();
   f.game.Key(KeyCommand::Press);
+  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{1, true}));
   EXPECT_EQ(f.game.board().FirstPeg, 1);
+  f.game.Key(KeyCommand::Empty, true);
+  EXPECT_EQ(f.game.board().gState, GameState::FirstSelected) << "a held Escape does not click";
 }
 
 }  // namespace

@@ -19,13 +19,15 @@ TEST(Narration, NamesEachPegAndSaysWhatHappenedInOneSentence) {
   }
   for (int i = 1; i <= 7; ++i) b.Pegs[i].Kind = static_cast<std::int16_t>(i == 7 ? 2 : i % 2 == 0);
   b.Pegs[3].Colour = kSeedColour;
+  b.Pegs[3].Linked = b.Pegs[3].Selected = true;  // not a master: it draws no beam to its target
+  b.Pegs[3].LinkTarget = 1;
   b.Pegs[5].Colour = kRefusalColour;
   b.Pegs[5].Selected = true;
   BoardFacts facts;
   ReadFacts(b, facts);
   // A beam's end names the lowest master whose beam ends there, unless it
   // has a beam of its own; an unlinked master draws none.
-  const char* phrases[] = {"red peg 1", "blue peg 2, linked to 4", "grey peg 3", "blue peg 4, linked to 200",
+  const char* phrases[] = {"red peg 1", "blue peg 2, linked to 4", "grey peg 3, selected", "blue peg 4, linked to 200",
                            "red peg 5, refused, selected", "blue peg 6, linked to 4", "peg 7"};
   for (int i = 1; i <= 7; ++i) EXPECT_EQ(PegPhrase(i, facts[i]), phrases[i - 1]);
   EXPECT_EQ(facts[8], PegFacts{}) << "out of play";

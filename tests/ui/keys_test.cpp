@@ -11,6 +11,7 @@
 #include <set>
 #include <QStyleHints>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 
 #include "game/keyboard.h"
@@ -50,6 +51,32 @@ TEST(FilledPlayfield, IsCentredAndClicksMapToItsPixels) {
     EXPECT_EQ(box.ToBitmap(last + QPoint(1, 1)), QPoint(16, 16));
   }
   EXPECT_EQ(FilledPlayfield(image, {2052, 1540}), QRect(0, 0, 2052, 1540)) << "twice the size: a whole ratio";
+}
+
+// The cursor's ring is centred on its peg's place on the screen and keeps
+// about the same size in image pixels at every scale, however small.
+TEST(KeyRing, SitsRoundItsPegAndScalesWithThePlayfield) {
+  const QPointF peg(50.25, 30.75);
+  int last = 0;
+  for (const double scale : {0.25, 1.0, 2.0, 3.0}) {
+    Playfield box(nullptr);
+    box.SetBitmapSize({200, 100});
+    box.resize(static_cast<int>(200 * scale), static_cast<int>(100 * scale));
+    int radius = 0;
+    const QRect ring = KeyRing::Place(box, peg, &radius);
+    const QPointF centre = QPointF(box.contentsRect().topLeft()) + peg * scale;
+    EXPECT_EQ(ring.center(), QPoint(static_cast<int>(centre.x()), static_cast<int>(centre.y()))) << scale;
+    EXPECT_EQ(ring.size(), QSize(KeyRing::Side(radius), KeyRing::Side(radius)));
+    EXPECT_TRUE(scale < 1 ? radius >= KeyRing::kSmallestRadius : std::abs(radius / scale - KeyRing::kRadius) < 0.5)
+        << scale << ": " << radius;
+    EXPECT_GE(radius, last);
+    last = radius;
+  }
+  Playfield wide(nullptr);  // three screen pixels an image pixel across, two down
+  wide.SetBitmapSize({100, 50});
+  wide.resize(300, 100);
+  EXPECT_EQ(wide.FromBitmap({10, 10}), QPointF(30, 20));
+  EXPECT_EQ(wide.ToBitmap({32, 21}), QPoint(10, 10));
 }
 
 // Pegs for a link in the middle and a row along the bottom.
@@ -166,6 +193,17 @@ TEST_P(Keys, FunctionKeys) {
   window_->resize(1600, 900);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1600, 900); }, 2000));
   EXPECT_EQ(field().geometry(), FilledPlayfield(image, QSize(1600 - panel, 900)));
+  QTest::keyClick(window_.get(), Qt::Key_Tab);  // the ring on peg 1, which follows the next layout
+  window_->resize(1200, 800);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1200, 800); }, 2000));
+  const QPointF at = field().FromBitmap({board().Pegs[1].X, board().Pegs[1].Y - 1});
+  ASSERT_TRUE(presenter().RingShown());
+  EXPECT_LE((presenter().RingArea()->center() - field().contentsRect().topLeft() - at.toPoint()).manhattanLength(), 2);
+  const QPoint place = field().mapTo(window_.get(), presenter().RingArea()->topLeft());
+  bool drawn = false;  // the ring's widget or window stands there
+  for (const QWidget* w : field().findChildren<QWidget*>()) drawn |= w->isVisible() && w->mapTo(window_.get(), QPoint()) == place;
+  for (const QWindow* w : window_->windowHandle()->findChildren<QWindow*>()) drawn |= w->isVisible() && w->position() == place;
+  EXPECT_TRUE(drawn);
 }
 
 // S switches the look and remembers it in the user's configuration; F1's
@@ -213,6 +251,8 @@ TEST(DebugPanel, WidensTheWindowOrShrinksThePlayfield) {
   const Playfield& field = window.presenter().playfield();
   const DebugWindow& panel = window.presenter().debug();
   EXPECT_EQ(panel.parentWidget(), &window);
+  QTest::mouseClick(&window.presenter().playfield(), Qt::LeftButton, {}, QPoint(300, 200));
+  EXPECT_NE(window.game().board().gState, GameState::Startup) << "a click on the attract display starts a game";
   EXPECT_EQ(window.size(), QSize(1028 + 371, 772));
   EXPECT_EQ(panel.geometry(), QRect(QPoint(1028, 0), kDebugClientSize));
   EXPECT_EQ(field.geometry(), QRect(0, 0, 1028, 772));

@@ -312,6 +312,27 @@ TEST(PaintedPlayfield, ScalesSharpAtWholeRatiosAndSmoothBetween) {
   EXPECT_GT(grey, 60 * 45 / 4) << "smoothed";
 }
 
+// Between a window's logical pixels and its screen pixels at 2, 1.5 and
+// 1.25 screen pixels a logical pixel: a rectangle of either kind maps to
+// exactly the pixels of the other kind that it meets, by a plain reading of
+// where each pixel lies (screen pixel x covers [x, x + 1) / ratio).
+TEST(Playfield, MapsRectanglesToThePixelsOfTheOtherKindTheyMeet) {
+  for (const double ratio : {2.0, 1.5, 1.25}) {
+    for (const QRect logical : {QRect(0, 0, 40, 30), QRect(8, 8, 12, 8), QRect(5, 3, 1, 1), QRect(7, 11, 3, 5)}) {
+      SCOPED_TRACE(testing::Message() << ratio << ": " << logical.x() << "," << logical.y() << " " << logical.width());
+      const PixelRect device = ToDevice(logical, ratio);
+      const QRect back = ToLogical(device, ratio);
+      for (int at = 0; at < 100; ++at) {
+        const auto meets = [&](double from, double to, int first, int end) { return to > first && from < end; };
+        EXPECT_EQ(at >= device.left && at < device.right, meets(at / ratio, (at + 1) / ratio, logical.left(), logical.right() + 1));
+        EXPECT_EQ(at >= device.top && at < device.bottom, meets(at / ratio, (at + 1) / ratio, logical.top(), logical.bottom() + 1));
+        EXPECT_EQ(at >= back.left() && at <= back.right(), meets(at * ratio, (at + 1) * ratio, device.left, device.right));
+        EXPECT_EQ(at >= back.top() && at <= back.bottom(), meets(at * ratio, (at + 1) * ratio, device.top, device.bottom));
+      }
+    }
+  }
+}
+
 // ----- Fitting the screen ---------------------------------------------------------
 
 // The bitmap moves out of the window's backing store and back as the
@@ -371,6 +392,7 @@ TEST_F(FrontEnd, OnASmallScreenShowsThePlayfieldSmallerAndClicksHitPegs) {
   EXPECT_LE(std::abs(pixel.x() - target.X) + std::abs(pixel.y() - target.Y), 4.0);
   PointerTo(own(), field.mapToGlobal(field.contentsRect().topLeft() + client));
   game().MainTick();  // samples the pointer
+  EXPECT_LE(std::abs(board().MousePosX - target.X) + std::abs(board().MousePosY - target.Y), 4.0) << "in image pixels";
   EXPECT_FALSE(field.BitmapInWindow()) << "scaled, the playfield keeps the bitmap and draws it into the window";
   QTest::mouseClick(own(), Qt::LeftButton, {}, client);
   EXPECT_EQ(board().gState, GameState::FirstSelected);
@@ -559,6 +581,8 @@ TEST_F(FrontEnd, ADoubleClickRunsTheGamesClickAndDoubleClick) {
   StopTimers();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   Change([](Board& b) { b.MousePosX = b.MousePosY = -100; });
+  QTest::mouseClick(own(), Qt::RightButton, {}, kAt);
+  EXPECT_EQ(board().gState, GameState::Startup) << "the right button clicks nothing";
   QTest::mouseDClick(own(), Qt::LeftButton, {}, kAt);
   EXPECT_EQ(board().gState, GameState::Idle);
 }

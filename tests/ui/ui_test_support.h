@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QRect>
 #include <QTest>
 #include <QWidget>
@@ -17,20 +20,33 @@
 
 namespace brindlet::ui {
 
-// A control expected at `geometry` inside the widget named `parent`.
-struct Placed {
-  const char* name;
-  const char* parent;
-  QRect geometry;
-};
-
-inline void ExpectPlaced(const QWidget& window, const std::vector<Placed>& controls) {
-  for (const Placed& p : controls) {
-    const QWidget* control = window.findChild<QWidget*>(QString::fromLatin1(p.name));
-    ASSERT_NE(control, nullptr) << "no control " << p.name;
-    ASSERT_NE(control->parentWidget(), nullptr) << p.name;
-    EXPECT_EQ(control->parentWidget()->objectName(), p.parent) << p.name;
-    EXPECT_EQ(control->geometry(), p.geometry) << p.name;
+// The controls `window` names (decorations that take no mouse aside):
+// each lies inside its parent or wholly outside it (unseen), none covers a
+// sibling by more than a pixel's edge, and every caption fits its control.
+inline void ExpectControlsApartAndCaptionsFit(const QWidget& window) {
+  const auto named = window.findChildren<QWidget*>(QRegularExpression("^(?!qt_).+"));
+  for (const QWidget* w : named) {
+    if (w->testAttribute(Qt::WA_TransparentForMouseEvents)) continue;
+    const std::string name = w->objectName().toStdString();
+    const QRect place = w->geometry(), room = w->parentWidget()->rect();
+    EXPECT_TRUE(room.contains(place) || !room.intersects(place)) << name << " sticks out of its parent";
+    for (const QWidget* other : named) {
+      if (other != w && other->parentWidget() == w->parentWidget() &&
+          !other->testAttribute(Qt::WA_TransparentForMouseEvents)) {
+        EXPECT_FALSE(place.adjusted(0, 0, -1, -1).intersects(other->geometry().adjusted(0, 0, -1, -1)))
+            << name << " covers " << other->objectName().toStdString();
+      }
+    }
+    const auto* label = qobject_cast<const QLabel*>(w);
+    const auto* button = qobject_cast<const QAbstractButton*>(w);
+    if (label != nullptr && !label->text().isEmpty()) {
+      const QRect ink = label->fontMetrics().boundingRect(label->text());
+      EXPECT_TRUE(ink.width() <= w->width() && label->fontMetrics().height() <= w->height()) << name << " cut";
+    } else if (button != nullptr) {
+      EXPECT_TRUE(w->sizeHint().width() <= w->width() || button->fontMetrics().horizontalAdvance(button->text()) <=
+                  w->width()) << name << " cut";
+      EXPECT_LE(button->fontMetrics().height(), w->height()) << name << " cut";
+    }
   }
 }
 
