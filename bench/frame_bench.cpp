@@ -76,6 +76,8 @@ void WorstTick(benchmark::State& state, bool seen) {
     benchmark::ClobberMemory();
   }
   ReportRatio(state, clock);
+}
+
 void AttractAfterIdle(benchmark::State& state, Look look) {
   BenchScene g;
   g.look = look;
