@@ -82,6 +82,8 @@ void Ticks::Fire(Timer timer) {
 
 void Ticks::Check() {
   WatchHandle();
+  // Held, nothing starts again until it is let go.
+  if (holding_) return;
   const bool seen = !seen_ || seen_();
   if (!asleep_ && !seen) {
     Sleep();
@@ -171,9 +173,12 @@ void Ticks::LetEventsRun() {
 }
 
 void Ticks::Hold(bool held) {
+  holding_ = held;
   if (!held) {
     for (QTimer* timer : held_) timer->start();
     held_.clear();
+    // Seen or not, as the window is now.
+    Check();
     return;
   }
   for (QTimer* timer : {&main_, &effects_, &debug_, &wake_}) {

@@ -96,6 +96,7 @@ class Ticks final : public QObject, public Timers {
   std::unique_ptr<TickLog> tick_log_;
   std::chrono::steady_clock::time_point last_yield_{};
   std::vector<QTimer*> held_;
+  bool holding_ = false;
 
 
   QPointer<QWidget> window_;
