@@ -13,20 +13,8 @@
 // ones, the widest the processor has (chosen at run time); elsewhere one
 // byte at a time. All of them give the same bytes; VectorLaneCap() caps the
 // width.
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-// GCC 12 warns inside its own AVX-512 headers (an "undefined" vector it
-// starts from on purpose); the warning is about the header, not this file.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#define BRINDLET_SIMD_BLEND 1
-#else
-#define BRINDLET_SIMD_BLEND 0
-#endif
+#include "render/x86_vectors.h"
+#define BRINDLET_SIMD_BLEND BRINDLET_X86_VECTORS
 
 namespace brindlet {
 namespace {

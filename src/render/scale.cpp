@@ -9,20 +9,8 @@
 // The lines are worked out on vector units where the compiler can target x86
 // ones, the widest the processor has within VectorLaneCap() (chosen at run
 // time); elsewhere one pixel at a time. All of them give the same bytes.
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-// GCC 12 warns inside its own AVX-512 headers (an "undefined" vector it
-// starts from on purpose); the warning is about the header, not this file.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#define BRINDLET_VECTOR_SCALE 1
-#else
-#define BRINDLET_VECTOR_SCALE 0
-#endif
+#include "render/x86_vectors.h"
+#define BRINDLET_VECTOR_SCALE BRINDLET_X86_VECTORS
 
 namespace brindlet {
 namespace {
