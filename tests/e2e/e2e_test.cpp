@@ -17,50 +17,11 @@ std::string DocsDir() {
   return dir != nullptr ? dir : "";
 }
 
-// The debug window opens at its design place; the main window fits the
-// playfield and its one-pixel border.
-constexpr Rect kDebugWindow{10, 28, 371, 515};
-constexpr int kMainWidth = ProgramWindows::kPlayfieldWidth + 2;
-constexpr int kMainHeight = ProgramWindows::kPlayfieldHeight + 2;
+// The debug window's place on the screen, where it comes back after a hide.
+constexpr Point kDebugWindow{10, 28};
 // In the playfield's top-left 16 x 16 pixels a click shows or hides the
 // debug window.
 constexpr Point kCorner{6, 6};
-// The one-pixel border round the playfield, found in a screenshot of the
-// whole screen: a light line on each side of the main window, dark screen
-// just outside it and a dark playfield just inside it. Empty when found.
-std::string CheckBorder(const Image& screen, const Rect& window) {
-  const auto share = [&](int x0, int y0, int dx, int dy, int n, auto test) {
-    int hits = 0;
-    for (int i = 0; i < n; ++i) {
-      const Rgb c = screen.At(x0 + i * dx, y0 + i * dy);
-      hits += test(std::max({c.r, c.g, c.b}));
-    }
-    return static_cast<double>(hits) / n;
-  };
-  const auto light = [](int v) { return v >= 100; };
-  const auto dark = [](int v) { return v < 100; };
-  const int left = window.x, top = window.y;
-  const int right = window.x + window.width - 1, bottom = window.y + window.height - 1;
-  const int w = window.width, h = window.height;
-  std::string problems;
-  const auto expect = [&](double value, double at_least, const std::string& what) {
-    if (value < at_least) problems += what + " (" + std::to_string(value) + "); ";
-  };
-  expect(share(left, top + 2, 0, 1, h - 4, light), 0.98, "left border line");
-  expect(share(right, top + 2, 0, 1, h - 4, light), 0.98, "right border line");
-  expect(share(left + 2, top, 1, 0, w - 4, light), 0.98, "top border line");
-  expect(share(left + 2, bottom, 1, 0, w - 4, light), 0.98, "bottom border line");
-  // Inside, the playfield's edge rows and columns: black but for a few dots.
-  expect(share(left + 1, top + 2, 0, 1, h - 4, dark), 0.9, "dark playfield inside the left border");
-  expect(share(right - 1, top + 2, 0, 1, h - 4, dark), 0.9, "dark playfield inside the right border");
-  expect(share(left + 2, top + 1, 1, 0, w - 4, dark), 0.9, "dark playfield inside the top border");
-  expect(share(left + 2, bottom - 1, 1, 0, w - 4, dark), 0.9, "dark playfield inside the bottom border");
-  // Outside, the bare screen.
-  expect(share(right + 1, top + 2, 0, 1, h - 4, dark), 0.98, "dark screen right of the window");
-  expect(share(left + 2, bottom + 1, 1, 0, w - 4, dark), 0.98, "dark screen below the window");
-  return problems;
-}
-
 class ProgramTest : public SessionTest {
  protected:
   void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartSession({"BareX", Kind::BareX, {}, {}})); }
@@ -101,34 +62,13 @@ class ProgramTest : public SessionTest {
   std::unique_ptr<ProgramWindows> windows_;
 };
 
-TEST_F(ProgramTest, OpensItsWindowsAndShowsTheAttractDisplay) {
-  ASSERT_NO_FATAL_FAILURE(StartProgram());
-  const Rect debug = windows_->debug_info().rect;
-  EXPECT_EQ(debug.x, kDebugWindow.x);
-  EXPECT_EQ(debug.y, kDebugWindow.y);
-  EXPECT_EQ(debug.width, kDebugWindow.width);
-  EXPECT_EQ(debug.height, kDebugWindow.height);
-  const Rect main = windows_->main_info().rect;
-  EXPECT_EQ(main.width, kMainWidth);
-  EXPECT_EQ(main.height, kMainHeight);
-
-  Image field;
-  ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
-  std::string error;
-  const std::optional<Image> screen = x_->Screenshot(std::nullopt, &error);
-  ASSERT_TRUE(screen) << error;
-  last_ = screen;
-  EXPECT_EQ(CheckBorder(*screen, main), "") << "the playfield's border was not found round " << main.width << " x "
-                                            << main.height << " at " << main.x << "," << main.y;
-  if (!DocsDir().empty()) {
-    EXPECT_TRUE(SavePng(field, DocsDir() + "/attract.png"));
-  }
-}
-
 TEST_F(ProgramTest, PlaysAGameOfLinksAndQuits) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   Image field;
   ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
+  if (!DocsDir().empty()) {
+    EXPECT_TRUE(SavePng(field, DocsDir() + "/attract.png"));
+  }
 
   // One click anywhere starts the game: a hundred red and blue pegs replace
   // the grey ones within about two seconds, and the ring goes out.
