@@ -22,13 +22,6 @@ PaintedPlayfield::PaintedPlayfield(QWidget* parent) : Playfield(parent) {
   setMouseTracking(true);
 }
 
-bool PaintedPlayfield::Shown() const {
-  const QWidget* top = window();
-  if (!isVisible() || top->isMinimized()) return false;
-  const QWindow* handle = top->windowHandle();
-  return handle != nullptr && handle->isExposed();
-}
-
 void PaintedPlayfield::Changed(std::span<const PixelRect> areas) {
   if (areas.empty()) return;
   const QRect area = contentsRect();

@@ -23,7 +23,6 @@ class PaintedPlayfield final : public Playfield {
   void Changed(std::span<const PixelRect> areas) override;
   // False while the main window is hidden or minimised, or its surface is
   // not exposed (a Wayland compositor that sends no frame callbacks).
-  bool Shown() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

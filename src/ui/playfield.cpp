@@ -1,5 +1,7 @@
 #include "ui/playfield.h"
 
+#include <QWindow>
+
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
@@ -82,6 +84,13 @@ void Playfield::SetBitmapSize(QSize size) {
 }
 
 QImage Playfield::Image() const { return image_; }
+
+bool Playfield::Shown() const {
+  const QWidget* top = window();
+  if (!isVisible() || top->isMinimized()) return false;
+  const QWindow* handle = top->windowHandle();
+  return handle != nullptr && handle->isExposed();
+}
 
 ScanLines Playfield::Lines() {
   if (image_.isNull()) return {};

@@ -31,6 +31,8 @@ class Playfield : public QFrame, public PictureSurface {
   explicit Playfield(QWidget* parent);
 
   // --- PictureSurface ---
+  // Seen: visible, not minimised, and its window exposed.
+  bool Shown() const override;
   std::int32_t Width() const override { return size_.width(); }
   std::int32_t Height() const override { return size_.height(); }
   // The bitmap keeps its top line first.

@@ -340,13 +340,6 @@ void X11Playfield::EndChange() {
   }
 }
 
-bool X11Playfield::Shown() const {
-  const QWidget* top = window();
-  if (!isVisible() || top->isMinimized()) return false;
-  const QWindow* handle = top->windowHandle();
-  return handle != nullptr && handle->isExposed();
-}
-
 void X11Playfield::Changed(std::span<const PixelRect> areas) {
   if (areas.empty()) return;
   if (in_store_) {

@@ -37,7 +37,6 @@ class X11Playfield final : public Playfield {
   ScaledScreen ScreenToScale() override { return screen_; }
   void Changed(std::span<const PixelRect> areas) override;
   // False while the window is hidden, minimised or otherwise not exposed.
-  bool Shown() const override;
   bool KeepsPicture() const override { return !lost_; }
 
   void SetBitmapSize(QSize size) override;
