@@ -114,6 +114,16 @@ TEST_P(Keys, ReachTheGameFromEveryWindowThatTakesThem) {
     QTest::keyClick(window_.get(), Qt::Key_Tab);
   }
   EXPECT_EQ(game().keyCursor().peg, 2);
+  QTest::keyClick(window_.get(), Qt::Key_Tab, Qt::ControlModifier);  // the window system's, not the game's
+  QTest::keyClick(window_.get(), Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(game().keyCursor().peg, 2);
+  QTest::keyClick(window_.get(), Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(game().keyCursor().peg, 1);
+  QTest::keyClick(window_.get(), Qt::Key_Down);
+  EXPECT_EQ(board().Pegs[game().keyCursor().peg].Y, 700) << "down to the bottom row";
+  QTest::keyClick(window_.get(), Qt::Key_Up);
+  QTest::keyClick(window_.get(), Qt::Key_Right);
+  EXPECT_EQ(game().keyCursor().peg, 2);
   QTest::keyClick(window_.get(), Qt::Key_Space);
   EXPECT_EQ(board().FirstPeg, 2);
   QTest::keyClick(window_.get(), Qt::Key_Escape);
@@ -227,8 +237,9 @@ TEST_P(Keys, TheLookKeyAndTheListOfKeys) {
   const QList<QLabel*> labels = help->findChildren<QLabel*>();
   ASSERT_EQ(labels.size(), 2 * static_cast<qsizetype>(KeyRows().size()));
   int keysRight = 0;
-  std::set<int> columns;
+  std::set<int> columns, rows;
   for (const QLabel* label : labels) {
+    rows.insert(label->y());
     EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString() << " is cut";
     const bool isKeys = std::any_of(KeyRows().begin(), KeyRows().end(),
                                     [&](const KeyRow& r) { return label->text() == QString::fromUtf8(r.keys); });
@@ -236,6 +247,7 @@ TEST_P(Keys, TheLookKeyAndTheListOfKeys) {
     columns.insert(label->x());
   }
   ASSERT_EQ(columns.size(), 2u) << "two columns";
+  EXPECT_EQ(rows.size(), KeyRows().size()) << "a row a key";
   EXPECT_GT(*columns.rbegin() - keysRight, 8) << "the second column stands clear of the longest keys";
 }
 

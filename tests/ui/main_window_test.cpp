@@ -478,7 +478,8 @@ TEST(MainWindowPlacement, PlansUsableWindowsAtTheLargestScale) {
     QMargins decorations;
   } frames[] = {{{371, 563}, {8, 40, 8, 8}}, {{373, 536}, {1, 20, 1, 1}}};
   const QRect screens[] = {{0, 0, 1920, 1080}, {0, 0, 1280, 720}, {0, 32, 1280, 688}, {0, 0, 1024, 600},
-                           {64, 0, 1216, 800}, {0, 0, 800, 600},   {0, 0, 768, 1366},  {0, 0, 1024, 768}};
+                           {64, 0, 1216, 800}, {0, 0, 800, 600},   {0, 0, 768, 1366},  {0, 0, 1024, 768},
+                           {0, 0, 2560, 1600}, {0, 0, 380, 900}};
   for (const auto& f : frames) {
     for (const QRect& available : screens) {
       SCOPED_TRACE(testing::Message() << available.width() << " x " << available.height() << " at " << available.y());
@@ -499,6 +500,11 @@ TEST(MainWindowPlacement, PlansUsableWindowsAtTheLargestScale) {
       }
       if (!overlapping) {
         EXPECT_EQ(plan.debug.topLeft(), QPoint(std::max(10, available.left()), std::max(28, available.top())));
+      } else {
+        EXPECT_EQ(plan.debug.right(), available.right()) << "over the playfield, the debug window keeps right";
+      }
+      if (plan.scale == 1) {
+        EXPECT_EQ(plan.arrangement, Arrangement::Beside) << "where both fit, as it always opened";
       }
     }
   }
@@ -511,6 +517,42 @@ TEST(MainWindowPlacement, PlansUsableWindowsAtTheLargestScale) {
   EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 1280, 720}).arrangement, Arrangement::Beside);
   EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 768, 1366}).arrangement, Arrangement::Below);
   EXPECT_EQ(PlanWindows(image, {373, 536}, {1, 20, 1, 1}, {0, 0, 800, 600}).arrangement, Arrangement::Overlapping);
+}
+
+// A scale fitted to a room, or filling it, shows the image across the whole
+// room on the side that limits it, to the pixel.
+TEST(MainWindowPlacement, FittedAndFilledPlayfieldsMeetTheRoomsEdge) {
+  const QSize image(1026, 770);
+  for (int side = 100; side <= 1600; side += 7) {
+    const QSize wide(3000, side), tall(side, 3000);
+    EXPECT_EQ(ShownPlayfield(image, FitScale(image, wide)).height(), std::min(side, 772)) << side;
+    EXPECT_EQ(ShownPlayfield(image, FitScale(image, tall)).width(), std::min(side, 1028)) << side;
+    EXPECT_EQ(FilledPlayfield(image, wide).height(), side) << side;
+    EXPECT_EQ(FilledPlayfield(image, tall).width(), side) << side;
+  }
+}
+
+// Frame margins are read back from the frame and client rectangles; before
+// the window manager has framed the window, it still leaves room for a
+// frame. A plan stands while the windows as placed are usable and a fresh
+// plan would not show the playfield larger.
+TEST(MainWindowPlacement, ReadsFramesAndResettlesOnlyForABetterPlan) {
+  const QRect client(100, 60, 500, 300);
+  const QMargins margins(3, 25, 5, 7);
+  EXPECT_EQ(FrameMargins(client.marginsAdded(margins), client), margins);
+  const QMargins unframed = FrameMargins(client, client);
+  EXPECT_GT(unframed.top(), 0);
+  EXPECT_GT(unframed.left() + unframed.right(), 0);
+  const QSize image(1026, 770);
+  const QRect screen(0, 0, 1920, 1080);
+  const WindowPlan plan = PlanWindows(image, {371, 563}, margins, screen);
+  WindowPlan larger = plan, smaller = plan, offScreen = plan;
+  larger.scale = plan.scale + 0.1;
+  smaller.scale = plan.scale - 0.1;
+  offScreen.main.moveLeft(screen.right() - 10);
+  EXPECT_FALSE(Resettle(plan, plan, smaller, margins, image, screen));
+  EXPECT_EQ(Resettle(plan, plan, larger, margins, image, screen)->scale, larger.scale);
+  EXPECT_EQ(Resettle(plan, offScreen, smaller, margins, image, screen)->scale, smaller.scale);
 }
 
 // The corner that the plan keeps clear is where a click lands on image
@@ -531,6 +573,8 @@ TEST(MainWindowPlacement, ToggleCornerIsWhereClicksReachTheCornersPixels) {
     const QPoint outside = box.ToBitmap(corner.bottomRight() + QPoint(1, 1) - field);
     EXPECT_LT(std::max(inside.x(), inside.y()), 16) << scale;
     EXPECT_GE(std::min(outside.x(), outside.y()), 16) << scale;
+    const WindowPlan covered{Arrangement::Overlapping, scale, frame, QRect(corner.bottomRight(), QSize(300, 400))};
+    EXPECT_FALSE(Usable(covered, decorations, image, {0, 0, 1920, 1080})) << "the debug window over the corner";
   }
 }
 
