@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 
+#include "startup/command_line.h"
 #include "startup/environment.h"
 #include "startup/guard.h"
 #include "startup/quoted.h"
@@ -54,6 +55,24 @@ TEST(CheckEnvironment, RejectsScalesOutsideATenthTo16AndLanesOtherThanPowersOfTw
   for (const char* bad : {"0", "3", "16", "two", "4 "}) {
     EXPECT_EQ(rejected({{"BRINDLET_BLEND_LANES", bad}}), std::vector<std::string>{"BRINDLET_BLEND_LANES"}) << bad;
   }
+}
+
+// The look asked for on the command line is the one taken; a value the
+// program does not take is gone from the environment Qt starts in.
+TEST(CommandLine, TakesTheLookAskedForAndDropsValuesNotTaken) {
+  for (const auto& [word, shapes] : {std::pair{"shapes", true}, std::pair{"colours", false}}) {
+    char program[] = "brindlet", option[] = "--look";
+    std::string chosen = word;
+    char* argv[] = {program, option, chosen.data()};
+    Options options;
+    EXPECT_EQ(ReadCommandLine(3, argv, options), std::nullopt) << word;
+    EXPECT_EQ(options.shapes, shapes) << word;
+  }
+  ::setenv("QT_SCALE_FACTOR", "0", 1);
+  Options offscreen;
+  offscreen.platform = "offscreen";
+  EXPECT_TRUE(PrepareEnvironment(offscreen));
+  EXPECT_EQ(std::getenv("QT_SCALE_FACTOR"), nullptr);
 }
 
 // The causes with a line of their own (no X server, a malformed DISPLAY, no

@@ -64,6 +64,9 @@ TEST(KeyRing, SitsRoundItsPegAndScalesWithThePlayfield) {
     box.resize(static_cast<int>(200 * scale), static_cast<int>(100 * scale));
     int radius = 0;
     const QRect ring = KeyRing::Place(box, peg, &radius);
+    const QRegion shape = KeyRing::Shape(radius);
+    const QPoint middle(KeyRing::Side(radius) / 2, KeyRing::Side(radius) / 2);
+    EXPECT_TRUE(shape.contains(middle + QPoint(radius, 0)) && !shape.contains(middle)) << "the peg shows through";
     const QPointF centre = QPointF(box.contentsRect().topLeft()) + peg * scale;
     EXPECT_EQ(ring.center(), QPoint(static_cast<int>(centre.x()), static_cast<int>(centre.y()))) << scale;
     EXPECT_EQ(ring.size(), QSize(KeyRing::Side(radius), KeyRing::Side(radius)));

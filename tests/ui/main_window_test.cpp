@@ -317,6 +317,22 @@ TEST(PaintedPlayfield, ScalesSharpAtWholeRatiosAndSmoothBetween) {
     for (int x = 0; x < 80; ++x) wrong += bordered.pixel(x + 1, y + 1) != source.pixel(x / 2, y / 2);
   }
   EXPECT_EQ(wrong, 0);
+  // Shown, a change reaches the screen pixels of its area as scaled.
+  box.SetSingleBorder(false);
+  box.resize(80, 60);
+  box.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  QCoreApplication::processEvents();
+  for (int row = 10; row < 14; ++row) std::fill_n(box.Line(29 - row) + 20, 4, 0xff00ff00u);
+  const PixelRect changed{20, 10, 24, 14};
+  box.Changed({&changed, 1});
+  QCoreApplication::processEvents();
+  const QImage shown = OnScreen(box.windowHandle());
+  for (int y = 20; y < 28; ++y) {
+    for (int x = 40; x < 48; ++x) wrong += shown.pixel(x, y) != 0xff00ff00u;
+  }
+  EXPECT_EQ(wrong, 0);
+  box.hide();
   // On a screen of one and a half screen pixels a pixel, at 1:1 in its own
   // pixels, it is smoothed just the same.
   QScreen* fractional = nullptr;
@@ -442,9 +458,23 @@ TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
       game().EffectsTick();
       game().MainTick();
     }
+    ASSERT_EQ(DifferingRows(field->Image(), {0, 0}, game().FrameImage()), 0) << step;
+    // Two areas side by side in one band, written and told outside a frame
+    // (and put back after).
+    std::vector<std::uint32_t> kept;
+    for (int row = 40; row < 48; ++row) {
+      std::uint32_t* line = field->Line(field->Height() - 1 - row) + 100;
+      kept.insert(kept.end(), line, line + 40);
+      std::fill_n(line, 40, 0xff3366ffu);
+    }
+    const PixelRect pair[] = {{100, 40, 120, 48}, {120, 40, 140, 48}};
+    field->Changed(pair);
     const QImage frame = field->Image();
-    ASSERT_EQ(DifferingRows(frame, {0, 0}, game().FrameImage()), 0) << step;
     const QImage shown = OnScreen(own());
+    for (int row = 40; row < 48; ++row) {
+      std::copy_n(kept.begin() + 40 * (row - 40), 40, field->Line(field->Height() - 1 - row) + 100);
+    }
+    field->Changed(pair);
     PictureScaler whole;
     whole.SetSizes(frame.width(), frame.height(), shown.width(), shown.height());
     QImage want(shown.size(), QImage::Format_RGB32);
