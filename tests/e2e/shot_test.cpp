@@ -72,41 +72,6 @@ struct RenderedGame {
 
 Point PegPoint(const Peg& peg) { return {peg.X, peg.Y}; }
 
-TEST(ShotImage, CropIsClippedToThePicture) {
-  Image image(10, 8);
-  image.Set(9, 7, {1, 2, 3});
-  const Image crop = image.Crop(7, 5, 10, 10);
-  EXPECT_EQ(crop.width(), 3);
-  EXPECT_EQ(crop.height(), 3);
-  EXPECT_EQ(crop.At(2, 2).b, 3);
-  EXPECT_TRUE(image.Crop(20, 20, 5, 5).empty());
-}
-
-TEST(ShotClassify, ColoursOfTheGame) {
-  const struct {
-    Rgb colour;
-    Hue hue;
-  } cases[] = {
-      {{0, 0, 0}, Hue::None},        {{10, 10, 10}, Hue::None},       {{25, 25, 25}, Hue::Grey},
-      {{48, 48, 48}, Hue::Grey},     {{240, 30, 20}, Hue::Red},       {{120, 14, 10}, Hue::Red},
-      {{20, 30, 240}, Hue::Blue},    {{2, 120, 2}, Hue::Green},       {{0, 200, 0}, Hue::Green},
-      {{128, 60, 10}, Hue::Orange},  {{255, 120, 21}, Hue::Orange},   {{200, 55, 0}, Hue::Red},
-      {{255, 255, 255}, Hue::None},  {{50, 90, 50}, Hue::Green},      {{60, 40, 60}, Hue::None},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Classify(c.colour), c.hue) << int(c.colour.r) << "," << int(c.colour.g) << "," << int(c.colour.b)
-                                         << " taken for " << HueName(Classify(c.colour));
-  }
-}
-
-TEST(ShotGeometry, SegmentDistances) {
-  EXPECT_DOUBLE_EQ(DistanceToSegment({5, 3}, {0, 0}, {10, 0}), 3.0);
-  EXPECT_DOUBLE_EQ(DistanceToSegment({13, 4}, {0, 0}, {10, 0}), 5.0);  // beyond the end
-  EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 10}, {0, 10}, {10, 0}), 0.0);  // crossing
-  EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 0}, {0, 4}, {10, 4}), 4.0);    // parallel
-  EXPECT_DOUBLE_EQ(SegmentDistance({0, 0}, {10, 0}, {13, 4}, {20, 4}), 5.0);
-}
-
 TEST(ShotPegs, AttractDisplayShowsGreyPegsAndTheOrangeRing) {
   RenderedGame g;
   g.Ticks(3);
