@@ -113,6 +113,11 @@ TEST(PartCountWindow, ShowsItsTextsWithEveryLineWhole) {
   StoredTextBox box;
   box.setStoredText("a\r\nb\rc");
   EXPECT_EQ(box.toPlainText(), "a\nb\nc") << "a lone CR breaks the line too";
+  box.resize(120, 40);  // lines closer together where the box is too short for them
+  box.setStoredText("1\n2\n3\n4\n5\n6");
+  box.FitToBox();
+  const QTextBlock last = box.document()->lastBlock();
+  EXPECT_LT(last.layout()->position().y(), box.contentsRect().height()) << "the last line starts inside the box";
 }
 
 TEST(ControlsWindow, ExternalCheckBoxShowsAndHidesOneOwnerlessWindow) {

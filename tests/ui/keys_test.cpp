@@ -233,6 +233,9 @@ TEST_P(Keys, TheLookKeyAndTheListOfKeys) {
     EXPECT_EQ(game().look(), look);
     EXPECT_TRUE(stored().contains(QLatin1String(word))) << stored().toStdString();
   }
+  QKeyEvent held(QEvent::KeyPress, Qt::Key_S, {}, QStringLiteral("s"), true);
+  QCoreApplication::sendEvent(window_.get(), &held);
+  EXPECT_EQ(game().look(), Look::Colours) << "a held S switches once";
   QTest::keyClick(window_.get(), Qt::Key_F1);
   auto* help = window_->findChild<QDialog*>(QStringLiteral("keyHelp"));
   ASSERT_NE(help, nullptr);

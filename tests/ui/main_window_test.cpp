@@ -155,6 +155,7 @@ TEST_F(FrontEnd, QuitFromInsideNestedEventProcessingEndsTheLoopWithStatusZero) {
   QTimer::singleShot(0, window_.get(), [&] {
     QTimer::singleShot(0, window_.get(), [&] { debug().quitButton().click(); });
     window_->LetEventsRun();
+    EXPECT_TRUE(window_->EndRequested()) << "pressed inside the tick";
     tickFinished = true;
   });
   QTimer watchdog;
@@ -504,6 +505,11 @@ TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
   window_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   check("hidden and shown again");
+  window_->showMaximized();  // the bitmap leaves the window's store, which no longer fits it
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->presenter().Filling(); }, 2000));
+  check("maximised");
+  window_->showNormal();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->presenter().Filling(); }, 2000));
   for (const char* name : {"HiDpiScreen", "FractionalScreen", "SmallScreen", "TestScreen"}) {
     QScreen* to = screen(name);
     ASSERT_NE(to, nullptr) << "test_main sets up " << name;
