@@ -205,6 +205,7 @@ TEST_F(Accessibility, ReadsTheBoardHearsTabAndLinksTheSameOnX11AndWayland) {
     }
   }
   EXPECT_EQ(Heard("shown"), Heard("said")) << "each said as a notification shown";
+  for (const Row& peg : Pegs(true)) EXPECT_EQ(peg[2].find("focused"), std::string::npos) << "the mouse took over";
 
   StopProgram();
   EndBus();

@@ -507,6 +507,7 @@ TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
   check("hidden and shown again");
   window_->showMaximized();  // the bitmap leaves the window's store, which no longer fits it
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_->presenter().Filling(); }, 2000));
+  ASSERT_EQ(field->Image().size(), QSize(field->Width(), field->Height())) << "out of the store, before a new frame";
   check("maximised");
   window_->showNormal();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->presenter().Filling(); }, 2000));
