@@ -203,6 +203,12 @@ TEST_P(Keys, FunctionKeys) {
   EXPECT_EQ(field().geometry(), FilledPlayfield(image, window_->size() - QSize(panel, 0)));
   window_->showNormal();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == normal.size(); }, 2000));
+  // As a window manager that moves and sizes a window it maximises before it says so.
+  window_->setGeometry(QRect(normal.topLeft() + QPoint(40, 30), QSize(1500, 900)));
+  window_->showMaximized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return presenter().Filling(); }, 2000));
+  window_->showNormal();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window_->geometry() == normal; }, 2000)) << "back where it stood";
   window_->resize(1600, 900);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == QSize(1600, 900); }, 2000));
   EXPECT_EQ(field().geometry(), FilledPlayfield(image, QSize(1600 - panel, 900)));
