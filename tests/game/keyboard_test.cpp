@@ -204,18 +204,19 @@ TEST(Keys, TheCursorPointsWhereItsPegIsUntilTheMouseMoves) {
   EXPECT_EQ(f.game.keyCursor(), (KeyCursor{2, true}));
   f.game.MainTick();
   EXPECT_EQ(std::pair(int{f.game.board().MousePosX}, int{f.game.board().MousePosY}), std::pair(402, 200));
-  f.game.Mouse(MouseAction::Press, false, {150, 250});
+  f.platform.cursor = {150, 600};  // over the bottom row's peg 14
+  f.game.Mouse(MouseAction::Press, false, {150, 600});
   EXPECT_FALSE(f.game.keyCursor().shown);
   f.game.MainTick();
-  EXPECT_EQ(f.game.board().MousePosX, 150);
+  EXPECT_EQ(f.game.board().MousePosY, 600);
   f.game.Key(KeyCommand::Down, true);
-  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{1, true})) << "shown again on the peg nearest the pointer, not below peg 2";
+  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{14, true})) << "shown again on the peg nearest the pointer, not below peg 2";
   f.game.Key(KeyCommand::Press, true);
   EXPECT_EQ(f.game.board().gState, GameState::Idle) << "a held key does not click";
   f.game.PointerMoved();
   f.game.Key(KeyCommand::Press);
-  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{1, true}));
-  EXPECT_EQ(f.game.board().FirstPeg, 1);
+  EXPECT_EQ(f.game.keyCursor(), (KeyCursor{14, true}));
+  EXPECT_EQ(f.game.board().FirstPeg, 14);
   f.game.Key(KeyCommand::Empty, true);
   EXPECT_EQ(f.game.board().gState, GameState::FirstSelected) << "a held Escape does not click";
 }
