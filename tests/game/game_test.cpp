@@ -99,10 +99,6 @@ TEST(Startup, ReadsTheSizeSizesThePlayfieldReadsAndHidesTheBackgroundSeedsAndSho
       "hide background: field 118x90, arrays 64792, pegs 0, draws 0, state 2, count 7",
       "show debug: field 118x90, arrays 64792, pegs 100, draws 600, state 0, count 0"};
   EXPECT_EQ(platform.log, expected);
-  EXPECT_EQ(platform.playfield.Width(), 118);
-  EXPECT_EQ(platform.playfield.Height(), 90);
-  EXPECT_TRUE(platform.background_hidden);
-  EXPECT_TRUE(Shown(platform, Window::Debug));
   // Both arrays hold the background bottom-up; padding and the extra row stay zero.
   EXPECT_TRUE(game.FrameImage() == game.BackgroundImage());
   for (int row = 0; row < 91; ++row) {
@@ -301,19 +297,6 @@ TEST(DebugTick, ShowsTheStateInWordsAndTheNearestPegWithin30PixelsWhileTheWindow
   nan.LinkEffectTimer = std::numeric_limits<double>::quiet_NaN();
   EXPECT_TRUE(PegDetails(-0.5, 1, nan).starts_with("Nearest: -1\r\n"));
   EXPECT_TRUE(PegDetails(-0.5, 1, nan).ends_with("\r\nLinkeffect Timer: 0\r"));
-}
-
-TEST(Die, StopsEveryTimerClosesEveryWindowAndEndsTheProgram) {
-  GameFixture f;
-  f.platform.timers.fill(true);
-  f.game.Die();
-  for (Timer t : {Timer::Display, Timer::MainLoop, Timer::Debug, Timer::Effects}) {
-    EXPECT_FALSE(f.platform.TimerEnabled(t)) << static_cast<int>(t);
-  }
-  for (Window w : {Window::Main, Window::Debug, Window::Controls}) {
-    EXPECT_TRUE(f.platform.closed[HeadlessPlatform::Index(w)] && !Shown(f.platform, w)) << static_cast<int>(w);
-  }
-  EXPECT_EQ(f.platform.end_requests, 1);
 }
 
 // The headless playfield takes every new size, one side at a time too, and
