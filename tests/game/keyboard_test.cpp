@@ -67,14 +67,8 @@ TEST(KeyboardCursor, EmptySpaceIsFarthestFromEveryPegAndOutsideTheCorner) {
 // the corner every click toggles it once.
 struct CountingPlatform : HeadlessPlatform {
   int toggles = 0;
-  void Show(Window window) override {
-    toggles += window == Window::Debug;
-    HeadlessPlatform::Show(window);
-  }
-  void Hide(Window window) override {
-    toggles += window == Window::Debug;
-    HeadlessPlatform::Hide(window);
-  }
+  void Show(Window window) override { toggles += window == Window::Debug; HeadlessPlatform::Show(window); }
+  void Hide(Window window) override { toggles += window == Window::Debug; HeadlessPlatform::Hide(window); }
 };
 
 TEST(Mouse, PressesAndReleasesOfTheLeftButtonMakeClicksAndADoubleClickOneMore) {
