@@ -217,6 +217,13 @@ std::optional<std::string> EventDriver::Guarded(Work work) {
   return report.str();
 }
 
+template <typename Call>
+void EventDriver::Within(Kind kind, Call call) {
+  running_.push_back({kind, 0});
+  call();
+  running_.pop_back();
+}
+
 std::optional<std::string> EventDriver::CheckNow() {
   return Guarded([this] {
     CheckInvariants("on request");
@@ -409,9 +416,7 @@ void EventDriver::DoMainTick() {
   ++stats_.main_ticks;
   const long delivered = stats_.delivered;
   const long toggles = playfield_toggles_;
-  running_.push_back({Kind::MainTick, 0});
-  s.game.MainTick();
-  running_.pop_back();
+  Within(Kind::MainTick, [&] { s.game.MainTick(); });
   const Board& b = s.game.board();
   if (stats_.delivered == delivered) {
     // The cursor sampled in playfield coordinates keeps its low 16 bits.
@@ -432,9 +437,7 @@ void EventDriver::DoEffectsTick() {
   const Board& b = s.game.board();
   const std::int16_t before = b.PegCount;
   const GameState state = b.gState;
-  running_.push_back({Kind::EffectsTick, 0});
-  s.game.EffectsTick();
-  running_.pop_back();
+  Within(Kind::EffectsTick, [&] { s.game.EffectsTick(); });
   // Pegs are re-created one per tick, from peg 1, once a game has started.
   const int expected = state != GameState::Startup && before < b.PegTotal ? before + 1 : before;
   if (b.PegCount != expected) {
@@ -459,9 +462,7 @@ void EventDriver::DoDebugTick() {
   const long delivered = stats_.delivered;
   p.state_caption = kUnwritten;
   p.peg_details = kUnwritten;
-  running_.push_back({Kind::DebugTick, 0});
-  s.game.DebugTick();
-  running_.pop_back();
+  Within(Kind::DebugTick, [&] { s.game.DebugTick(); });
   if (stats_.delivered == delivered) CheckDebugReadout(visible);
   CheckInvariants("after a debug tick");
 }
@@ -510,13 +511,7 @@ void EventDriver::DoClick(bool doubleClick) {
   if (track_.active && !track_.complete) track_.tainted = true;
 
   ++clicks_running_;
-  running_.push_back({Kind::Click, 0});
-  if (doubleClick) {
-    s.game.DoubleClick();
-  } else {
-    s.game.Click();
-  }
-  running_.pop_back();
+  Within(Kind::Click, [&] { doubleClick ? s.game.DoubleClick() : s.game.Click(); });
   --clicks_running_;
 
   if (in_startup_ && b.gState != GameState::Startup) {
@@ -571,9 +566,7 @@ void EventDriver::StartGame() {
 
 void EventDriver::DoMove() {
   if (session_->ended) return;
-  running_.push_back({Kind::Move, 0});
-  session_->game.RandomizePegs();
-  running_.pop_back();
+  Within(Kind::Move, [this] { session_->game.RandomizePegs(); });
   CheckInvariants("after Move!");
 }
 
