@@ -263,8 +263,7 @@ TEST(DebugTick, ShowsTheStateInWordsAndTheNearestPegWithin30PixelsWhileTheWindow
     f.Change([&](Board& b) {
       for (int i = 1; i <= b.Total(); ++i) Put(b, i, 900, 700);
       b.Pegs[42] = Peg{100.01 + dx, 200.01 + dy, 0, 0, 0, 0, {}, 0, false, false, 0, true, 0, 0.4};
-      b.MousePosX = 100;
-      b.MousePosY = 200;
+      Sampled(b, 100, 200);
     });
   };
   place(12.7, 0);

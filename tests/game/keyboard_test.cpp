@@ -86,8 +86,7 @@ TEST(Mouse, PressesAndReleasesOfTheLeftButtonMakeClicksAndADoubleClickOneMore) {
       // As X11 delivers a double-click: press, release, double-click, release.
       {"double-click", {{A::Press, true}, {A::Release, true}, {A::DoubleClick, true}, {A::Release, true}}, 2},
       {"double-click, then a click",
-       {{A::Press, true}, {A::Release, true}, {A::DoubleClick, true}, {A::Release, true}, {A::Press, true},
-        {A::Release, true}},
+       {{A::Press, true}, {A::Release, true}, {A::DoubleClick, true}, {A::Release, true}, {A::Press, true}, {A::Release, true}},
        3},
   };
   for (const auto& c : cases) {

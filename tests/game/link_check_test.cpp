@@ -230,8 +230,7 @@ TEST(LinkCheck, StandingLinksAreTheLinkedMastersInPlayAsEventsLeaveThem) {
       {"naming_no_target", [&](Board& b) { crossing(10)(b); b.Pegs[10].LinkTarget = 0; }, nullptr, kAccepted},
       {"an_end_not_a_number", [&](Board& b) { crossing(10)(b); b.Pegs[11].X = std::nan(""); }, nullptr, kAccepted},
       // Peg b naming a twin of peg a would, as a source, lie right on the walk.
-      {"other_end_not_master", [](Board& b) { Place(b, 11, 300, 100); b.Pegs[2].LinkTarget = 11; }, nullptr,
-       kAccepted},
+      {"other_end_not_master", [](Board& b) { Place(b, 11, 300, 100); b.Pegs[2].LinkTarget = 11; }, nullptr, kAccepted},
       {"other_end_master", [](Board& b) { Place(b, 11, 300, 100); b.Pegs[2].LinkTarget = 11; b.Pegs[2].Master = true; },
        nullptr, kRefused},
       {"the_new_link_alone", nullptr, nullptr, kAccepted},
