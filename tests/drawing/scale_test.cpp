@@ -117,10 +117,7 @@ TEST(PictureScaler, ScaledByChangedPartsEqualsScaledWhole) {
 // for lines long enough for the widest paths and for weights of a whole
 // pixel (256), scaled in pieces of every width and alignment.
 TEST(PictureScaler, EveryWidthGivesThePlainPathsBytes) {
-  struct Case {
-    std::int32_t fromWidth, fromHeight, toWidth, toHeight;
-    std::uint64_t digest;
-  };
+  struct Case { std::int32_t fromWidth, fromHeight, toWidth, toHeight; std::uint64_t digest; };
   const Case cases[] = {
       {203, 61, 406, 122, 0xab7c5970614e1bfdull}, {202, 60, 303, 90, 0x84da8a952f2198acull},
       {203, 61, 263, 79, 0x5b14588b37938642ull},  {203, 61, 169, 51, 0x083c004a9974b8c7ull},

@@ -114,19 +114,17 @@ TEST(DrawLinks, OneTickOfTheHighlightBouncesBetweenOneAndNinetyNine) {
 }
 
 TEST(DrawLinks, DrawsOnlyFromPegsThatAreLinkedAndMaster) {
-  for (bool linked : {false, true}) {
-    for (bool master : {false, true}) {
-      BeamScene s;
-      s.board.Pegs[1].Linked = linked;
-      s.board.Pegs[1].Master = master;
-      s.board.Pegs[1].LinkEffectTimer = 40;
-      s.board.Pegs[1].LinkEffectStep = 1.5;
-      s.Tick();
-      const bool drawn = linked && master;
-      EXPECT_EQ(FirstDifference(s.frame, drawn ? s.FrameWithBeamAt(41.5) : s.background), "")
-          << "linked " << linked << ", master " << master;
-      EXPECT_EQ(s.board.Pegs[1].LinkEffectTimer, drawn ? 41.5 : 40);
-    }
+  for (const auto& [linked, master] : {std::pair{false, false}, {false, true}, {true, false}, {true, true}}) {
+    BeamScene s;
+    s.board.Pegs[1].Linked = linked;
+    s.board.Pegs[1].Master = master;
+    s.board.Pegs[1].LinkEffectTimer = 40;
+    s.board.Pegs[1].LinkEffectStep = 1.5;
+    s.Tick();
+    const bool drawn = linked && master;
+    EXPECT_EQ(FirstDifference(s.frame, drawn ? s.FrameWithBeamAt(41.5) : s.background), "")
+        << "linked " << linked << ", master " << master;
+    EXPECT_EQ(s.board.Pegs[1].LinkEffectTimer, drawn ? 41.5 : 40);
   }
 }
 
@@ -148,12 +146,10 @@ TEST(UpdateHoverGlow, OneTickDecaysEveryGlowAndRaisesTheNearestWithin63Pixels) {
   // 6 -> 5.45 -> 5; 5 -> 4.55 -> 5 again. At 55 px: v = 63 - 55 = 8, the
   // glow rises by ((v / 4)^2 - g) / 1.5: 0 + 4 / 1.5 = 2.67 -> 3. From 63 px
   // on v <= 0 and a glow is never below 4v, so it only decays.
-  const struct {
-    double distance;
-    std::int32_t before, after;
-  } cases[] = {{400, 255, 232}, {400, 100, 91}, {400, 11, 10}, {400, 6, 5},    {400, 5, 5},  {400, 4, 4},
-               {400, 1, 1},     {400, 0, 0},    {55, 0, 3},    {63.5, 0, 0}, {63.5, 40, 36}, {64, 0, 0},
-               {23, 150, 136}};  // above (v / 4)^2 but below 4v: it only decays
+  const struct { double distance; std::int32_t before, after; } cases[] = {
+      {400, 255, 232}, {400, 100, 91}, {400, 11, 10}, {400, 6, 5},    {400, 5, 5},  {400, 4, 4}, {400, 1, 1},
+      {400, 0, 0},     {55, 0, 3},     {63.5, 0, 0}, {63.5, 40, 36}, {64, 0, 0},
+      {23, 150, 136}};  // above (v / 4)^2 but below 4v: it only decays
   for (const auto& c : cases) {
     GlowScene g({PegAt(kCursorX + c.distance, kCursorY), PegAt(900, 700)});
     g.board.Pegs[1].Glow = c.before;
@@ -488,6 +484,8 @@ TEST(ClickDuringATick, ALinkIsDrawnByTheProceduresAfterTheClick) {
 
 // ------------------------------------------------------------ the shapes look
 
+Context InShapes(Scene& s) { return {s.field, s.platform, s.random, Look::Shapes}; }
+
 TEST(ShapesLook, PairsEvery24thDotOfASecondFamilyBeamAndShowsNoFamiliesInTheAttractDisplay) {
   // The beam of BeamScene has 50 dots, 4 px apart from 1.48 px past peg 1 on
   // (phase 37); the twins of dots 12 and 36 lie 3 px to the beam's side.
@@ -495,9 +493,7 @@ TEST(ShapesLook, PairsEvery24thDotOfASecondFamilyBeamAndShowsNoFamiliesInTheAttr
     for (const std::int16_t kind : {0, 1}) {
       BeamScene colours, shapes;
       for (BeamScene* s : {&colours, &shapes}) s->board.gState = state, s->board.Pegs[1].Kind = kind;
-      Context context = shapes.context();
-      context.look = Look::Shapes;
-      DrawLinks(shapes.board, context, shapes.frame);
+      DrawLinks(shapes.board, InShapes(shapes), shapes.frame);
       colours.Tick();
       std::set<long> twins;  // the dots whose twins changed each pixel
       for (const Changed& c : Changes(shapes.frame, colours.frame)) {
@@ -512,21 +508,18 @@ TEST(ShapesLook, PairsEvery24thDotOfASecondFamilyBeamAndShowsNoFamiliesInTheAttr
   for (const GameState state : {GameState::Idle, GameState::Startup}) {
     Scene colours({PegAt(200.3, 150.6)}), shapes({PegAt(200.3, 150.6)});
     for (Scene* s : {&colours, &shapes}) s->board.gState = state, s->board.Pegs[1].Kind = 1, s->random.SetFallback(0.4);
-    Context context = shapes.context();
-    context.look = Look::Shapes;
     DrawPegs(colours.board, colours.context(), colours.frame);
-    DrawPegs(shapes.board, context, shapes.frame);
+    DrawPegs(shapes.board, InShapes(shapes), shapes.frame);
     EXPECT_EQ(Changes(shapes.frame, colours.frame).empty(), state == GameState::Startup);
   }
   // A selected peg's mark is an unbroken circle 9.5 px round it: no pixel it
   // crosses is changed by less than 70 % of the most changed one.
   Scene colours({PegAt(200.3, 150.6)}), shapes({PegAt(200.3, 150.6)});
-  for (Scene* s : {&colours, &shapes}) s->board.gState = GameState::Idle, s->board.Pegs[1].Selected = true;
-  for (Scene* s : {&colours, &shapes}) Fill(s->frame, 0), s->random.SetFallback(0.4);
-  Context context = shapes.context();
-  context.look = Look::Shapes;
+  for (Scene* s : {&colours, &shapes}) {
+    s->board.gState = GameState::Idle, s->board.Pegs[1].Selected = true, Fill(s->frame, 0), s->random.SetFallback(0.4);
+  }
   DrawPegs(colours.board, colours.context(), colours.frame);
-  DrawPegs(shapes.board, context, shapes.frame);
+  DrawPegs(shapes.board, InShapes(shapes), shapes.frame);
   std::vector<int> along;
   for (int degree = 0; degree < 360; ++degree) {
     const double a = degree * std::numbers::pi / 180;

@@ -102,23 +102,6 @@ void ExpectPattern(CountingSurface& s) {
   }
 }
 
-TEST(PictureSizes, RowBytesPadScanLinesToFourBytesWithAnExtraRow) {
-  const struct {
-    int width, height, rowBytes;
-  } cases[] = {{1, 2, 4},   {2, 2, 8},  {3, 2, 12}, {4, 2, 12}, {5, 2, 16},
-               {6, 2, 20},  {7, 2, 24}, {8, 2, 24}, {kBackgroundWidth, kBackgroundHeight, 3080}};  // the background
-  for (const auto& c : cases) {
-    EXPECT_EQ(PixelArray::RowBytesFor(c.width), c.rowBytes) << c.width;
-    CountingSurface surface(c.width, c.height);
-    EXPECT_EQ(GetImageWidth(surface), c.width);
-    EXPECT_EQ(GetImageHeight(surface), c.height);
-    PixelArray array;
-    GetImageData2D(surface, array, false);
-    EXPECT_EQ(array.RowBytes(), c.rowBytes) << c.width;
-    EXPECT_EQ(array.Bytes().size(), static_cast<std::size_t>(c.rowBytes) * (c.height + 1)) << c.width;
-  }
-}
-
 TEST(ImageData2D, RowsInTheAskedOrderWithZeroPaddingAndExtraRowAndBackAgain) {
   const int height = 3;
   HeadlessPlatform events(1, 1);
@@ -148,11 +131,9 @@ TEST(ImageData2D, RowsInTheAskedOrderWithZeroPaddingAndExtraRowAndBackAgain) {
 }
 
 TEST(SetImageData2D, StretchingDropsOrRepeatsWholeLinesAndColumns) {
-  const struct {
-    int fromW, fromH, toW, toH;
-    bool upright;
-  } cases[] = {{2, 2, 4, 4, false}, {2, 2, 4, 4, true}, {3, 5, 7, 11, false}, {3, 5, 7, 11, true},
-               {8, 9, 3, 4, false}, {8, 9, 3, 4, true}, {5, 2, 5, 7, false},  {7, 7, 2, 2, false}};
+  const struct { int fromW, fromH, toW, toH; bool upright; } cases[] = {
+      {2, 2, 4, 4, false}, {2, 2, 4, 4, true}, {3, 5, 7, 11, false}, {3, 5, 7, 11, true},
+      {8, 9, 3, 4, false}, {8, 9, 3, 4, true}, {5, 2, 5, 7, false},  {7, 7, 2, 2, false}};
   HeadlessPlatform events(1, 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.fromW << " x " << c.fromH << " to " << c.toW << " x " << c.toH
@@ -323,6 +304,17 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
   HeadlessPlatform events(1, 1);
   DefaultRandom dice(11);
   const auto roll = [&](int n) { return static_cast<int>(dice.NextBits() % static_cast<unsigned>(n)); };
+  // Presents `shown` over a pixel the surface lost, which must come back.
+  const auto presentOverALostPixel = [&](PixelArray& shown, bool keeps) {
+    const int x = roll(kWidth);
+    const int y = roll(kHeight);
+    surface.SetPixel(x, y, {1, 2, 3});
+    surface.keeps = keeps;
+    PresentChanges(surface, events, kWidth, kHeight, shown);
+    surface.keeps = true;
+    const std::uint8_t* bgr = shown.Row(kHeight - 1 - y) + 3 * x;
+    EXPECT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
+  };
   for (int tick = 0; tick < 300; ++tick) {
     SCOPED_TRACE(::testing::Message() << "tick " << tick);
     if (tick % 97 == 50) background(roll(background.RowBytes()), roll(kHeight + 1)) ^= 0x55;
@@ -335,27 +327,11 @@ TEST(TrackedFrames, RestoreAndPresentByTilesAlwaysGiveTheWholeFrame) {
     if (roll(3) == 0) PlotBeam(frame, field, events, roll(kWidth), roll(kHeight), roll(kWidth), roll(kHeight), colour, 50, 30);
     if (roll(10) == 0) frame(roll(frame.RowBytes()), roll(kHeight)) ^= 0xff;
     if (tick % 61 == 30 && surface.shown) {
-      // A copy was never presented itself: it is presented whole, over a
-      // pixel the surface lost.
-      PixelArray copy = frame;
-      const int x = roll(kWidth);
-      const int y = roll(kHeight);
-      surface.SetPixel(x, y, {1, 2, 3});
-      PresentChanges(surface, events, kWidth, kHeight, copy);
-      const std::uint8_t* bgr = copy.Row(kHeight - 1 - y) + 3 * x;
-      ASSERT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
+      PixelArray copy = frame;  // never presented itself: it is presented whole
+      presentOverALostPixel(copy, true);
     }
-    if (tick % 53 == 20 && surface.shown) {
-      // A surface that lost its picture is given the whole frame.
-      const int x = roll(kWidth);
-      const int y = roll(kHeight);
-      surface.SetPixel(x, y, {1, 2, 3});
-      surface.keeps = false;
-      PresentChanges(surface, events, kWidth, kHeight, frame);
-      surface.keeps = true;
-      const std::uint8_t* bgr = frame.Row(kHeight - 1 - y) + 3 * x;
-      ASSERT_EQ(surface.PixelAt(x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << "pixel " << x << ", " << y;
-    }
+    // A surface that lost its picture is given the whole frame.
+    if (tick % 53 == 20 && surface.shown) presentOverALostPixel(frame, false);
     if (tick % 41 == 7 && surface.shown) SetImageData2D(surface, events, kWidth, kHeight, stranger, false);
     surface.roomless = tick % 37 == 5;  // takes nothing: the changes stay owed
     if (surface.roomless) PresentChanges(surface, events, kWidth, kHeight, frame);

@@ -24,16 +24,8 @@ struct DriverFailure {
 // Small playfields: a frame costs little, yet every drawing path (dots
 // clipped at the edges, rings, beams, arrays with every row padding, the
 // empty picture) is reached.
-constexpr std::array<std::pair<std::int32_t, std::int32_t>, 8> kFuzzFieldSizes{{
-    {128, 24},
-    {101, 31},
-    {30, 130},
-    {64, 48},
-    {37, 23},
-    {7, 5},
-    {1, 1},
-    {0, 0},
-}};
+constexpr std::array<std::pair<std::int32_t, std::int32_t>, 8> kFuzzFieldSizes{
+    {{128, 24}, {101, 31}, {30, 130}, {64, 48}, {37, 23}, {7, 5}, {1, 1}, {0, 0}}};
 // Mostly few pegs, so that a frame is quickly drawn; sometimes the program's
 // hundred, or none at all.
 constexpr std::array<int, 8> kFuzzPegTotals{kDefaultPegTotal, 24, 12, 8, 5, 3, 1, 0};
@@ -225,6 +217,13 @@ std::optional<std::string> EventDriver::Guarded(Work work) {
   return report.str();
 }
 
+template <typename Call>
+void EventDriver::Within(Kind kind, Call call) {
+  running_.push_back({kind, 0});
+  call();
+  running_.pop_back();
+}
+
 std::optional<std::string> EventDriver::CheckNow() {
   return Guarded([this] {
     CheckInvariants("on request");
@@ -240,26 +239,10 @@ std::optional<std::string> EventDriver::Run(long max_events) {
 
 void EventDriver::Step() {
   static constexpr std::array<Weighted<Kind>, 19> kTopLevel{{
-      {Kind::MakeLink, 6},
-      {Kind::MainTick, 12},
-      {Kind::EffectsTick, 10},
-      {Kind::DebugTick, 4},
-      {Kind::Timers, 10},
-      {Kind::Wait, 1},
-      {Kind::MoveCursor, 4},
-      {Kind::ClickAt, 20},
-      {Kind::Click, 4},
-      {Kind::DoubleClickAt, 5},
-      {Kind::CornerClick, 3},
-      {Kind::ClickBurst, 2},
-      {Kind::Restart, 2},
-      {Kind::RestartAndCreate, 3},
-      {Kind::Move, 2},
-      {Kind::Shake, 3},
-      {Kind::ToggleVisible, 2},
-      {Kind::Minimise, 2},
-      {Kind::Quit, 1},
-  }};
+      {Kind::MakeLink, 6}, {Kind::MainTick, 12}, {Kind::EffectsTick, 10}, {Kind::DebugTick, 4}, {Kind::Timers, 10},
+      {Kind::Wait, 1}, {Kind::MoveCursor, 4}, {Kind::ClickAt, 20}, {Kind::Click, 4}, {Kind::DoubleClickAt, 5},
+      {Kind::CornerClick, 3}, {Kind::ClickBurst, 2}, {Kind::Restart, 2}, {Kind::RestartAndCreate, 3},
+      {Kind::Move, 2}, {Kind::Shake, 3}, {Kind::ToggleVisible, 2}, {Kind::Minimise, 2}, {Kind::Quit, 1}}};
   Session& s = *session_;
   Kind kind = PickWeighted(decisions_, kTopLevel);
   // Quitting ends the session: keep it rare.
@@ -291,15 +274,10 @@ void EventDriver::Perform(Kind kind) {
     case Kind::MoveCursor: PlaceCursor(static_cast<Place>(decisions_.Below(7))); break;
     case Kind::ClickAt:
     case Kind::DoubleClickAt: {
-      static constexpr std::array<Weighted<Place>, 7> kPlaces{{
-          {Place::OnPeg, 6},
-          {Place::Pairing, 8},
-          {Place::NearPeg, 3},
-          {Place::Corner, 1},
-          {Place::Outside, 2},
-          {Place::Inside, 2},
-          {Place::Wide, 2},
-      }};
+      static constexpr std::array<Weighted<Place>, 7> kPlaces{{{Place::OnPeg, 6}, {Place::Pairing, 8},
+                                                                {Place::NearPeg, 3}, {Place::Corner, 1},
+                                                                {Place::Outside, 2}, {Place::Inside, 2},
+                                                                {Place::Wide, 2}}};
       PlaceCursor(PickWeighted(decisions_, kPlaces));
       DoMainTick();  // the tick samples the cursor the click then uses
       DoClick(false);
@@ -310,30 +288,17 @@ void EventDriver::Perform(Kind kind) {
       // Two pegs that can pair, then a confirming click: on the second peg
       // again or on empty space.
       for (int step = 0; step < 3; ++step) {
-        if (step < 2) {
-          PlaceCursor(Place::Pairing);
-        } else if (decisions_.Below(2) == 0) {
-          PlaceCursor(Place::Outside);
-        }
+        if (step < 2 || decisions_.Below(2) == 0) PlaceCursor(step < 2 ? Place::Pairing : Place::Outside);
         DoMainTick();
         DoClick(false);
       }
       break;
     case Kind::Click: DoClick(false); break;
-    case Kind::DoubleClick:
-      DoClick(false);
-      DoClick(true);
+    case Kind::DoubleClick: DoClick(false); DoClick(true); break;
+    case Kind::CornerClick: PlaceCursor(Place::Corner); DoMainTick(); DoClick(false); break;
+    case Kind::ClickBurst:
+      for (int i = 0, clicks = 2 + static_cast<int>(decisions_.Below(3)); i < clicks; ++i) DoClick(false);
       break;
-    case Kind::CornerClick:
-      PlaceCursor(Place::Corner);
-      DoMainTick();
-      DoClick(false);
-      break;
-    case Kind::ClickBurst: {
-      const int clicks = 2 + static_cast<int>(decisions_.Below(3));
-      for (int i = 0; i < clicks; ++i) DoClick(false);
-      break;
-    }
     case Kind::Restart: DoRestart(); break;
     case Kind::RestartAndCreate: {
       DoRestart();
@@ -346,27 +311,19 @@ void EventDriver::Perform(Kind kind) {
     case Kind::Shake: DoShake(); break;
     case Kind::ToggleVisible: {
       HeadlessPlatform& p = session_->platform;
-      if (p.IsVisible(Window::Debug)) {
-        p.Hide(Window::Debug);
-      } else {
-        p.Show(Window::Debug);
-      }
+      p.IsVisible(Window::Debug) ? p.Hide(Window::Debug) : p.Show(Window::Debug);
       break;
     }
-    case Kind::Minimise: {
+    case Kind::Minimise:
       // The main window minimised or restored: a picture set on a hidden
       // playfield is dropped.
-      MemorySurface& playfield = session_->platform.playfield;
-      playfield.shown = !playfield.shown;
+      session_->platform.playfield.shown = !session_->platform.playfield.shown;
       ++playfield_toggles_;
       break;
-    }
     case Kind::Quit: DoQuit(); break;
-    case Kind::EffectsBurst: {
-      const int ticks = 1 + static_cast<int>(decisions_.Below(6));
-      for (int i = 0; i < ticks; ++i) DoEffectsTick();
+    case Kind::EffectsBurst:
+      for (int i = 0, ticks = 1 + static_cast<int>(decisions_.Below(6)); i < ticks; ++i) DoEffectsTick();
       break;
-    }
   }
 }
 
@@ -408,23 +365,10 @@ void EventDriver::OnYield() {
 
 void EventDriver::Deliver() {
   static constexpr std::array<Weighted<Kind>, 16> kNested{{
-      {Kind::Click, 8},
-      {Kind::DoubleClick, 3},
-      {Kind::ClickBurst, 3},
-      {Kind::ClickAt, 3},
-      {Kind::Restart, 3},
-      {Kind::RestartAndCreate, 2},
-      {Kind::Move, 2},
-      {Kind::Shake, 3},
-      {Kind::EffectsBurst, 8},
-      {Kind::Timers, 2},
-      {Kind::DebugTick, 3},
-      {Kind::MainTick, 4},
-      {Kind::MoveCursor, 2},
-      {Kind::ToggleVisible, 2},
-      {Kind::Minimise, 1},
-      {Kind::Quit, 1},
-  }};
+      {Kind::Click, 8}, {Kind::DoubleClick, 3}, {Kind::ClickBurst, 3}, {Kind::ClickAt, 3}, {Kind::Restart, 3},
+      {Kind::RestartAndCreate, 2}, {Kind::Move, 2}, {Kind::Shake, 3}, {Kind::EffectsBurst, 8}, {Kind::Timers, 2},
+      {Kind::DebugTick, 3}, {Kind::MainTick, 4}, {Kind::MoveCursor, 2}, {Kind::ToggleVisible, 2},
+      {Kind::Minimise, 1}, {Kind::Quit, 1}}};
   Session& s = *session_;
   const Running inside = running_.back();
   CheckInvariants("at a yield");
@@ -453,9 +397,8 @@ void EventDriver::Deliver() {
       }
     }
   }
-  Log(std::string(static_cast<std::size_t>(2 * depth), ' ') + "deliver " + Name(kind) + " at depth " +
-      std::to_string(depth) + " into " + Name(inside.kind) + " at its yield " + std::to_string(inside.yields) +
-      " [" + StateName(s.game.board().gState) + "]");
+  Log(Cat(std::string(static_cast<std::size_t>(2 * depth), ' '), "deliver ", Name(kind), " at depth ", depth, " into ",
+          Name(inside.kind), " at its yield ", inside.yields, " [", StateName(s.game.board().gState), "]"));
 
   // The next delivery is chosen before this one runs, so that it can land
   // inside it.
@@ -473,16 +416,14 @@ void EventDriver::DoMainTick() {
   ++stats_.main_ticks;
   const long delivered = stats_.delivered;
   const long toggles = playfield_toggles_;
-  running_.push_back({Kind::MainTick, 0});
-  s.game.MainTick();
-  running_.pop_back();
+  Within(Kind::MainTick, [&] { s.game.MainTick(); });
   const Board& b = s.game.board();
   if (stats_.delivered == delivered) {
     // The cursor sampled in playfield coordinates keeps its low 16 bits.
     const CursorPoint cursor = s.platform.cursor;
     if (b.MousePosX != Low16(cursor.x) || b.MousePosY != Low16(cursor.y)) {
-      Fail("the main tick sampled the cursor (" + std::to_string(cursor.x) + ", " + std::to_string(cursor.y) +
-           ") as (" + std::to_string(b.MousePosX) + ", " + std::to_string(b.MousePosY) + ")");
+      Fail(Cat("the main tick sampled the cursor (", cursor.x, ", ", cursor.y, ") as (", b.MousePosX, ", ", b.MousePosY,
+               ")"));
     }
   }
   if (s.platform.playfield.shown && playfield_toggles_ == toggles) CheckFrame();
@@ -496,14 +437,11 @@ void EventDriver::DoEffectsTick() {
   const Board& b = s.game.board();
   const std::int16_t before = b.PegCount;
   const GameState state = b.gState;
-  running_.push_back({Kind::EffectsTick, 0});
-  s.game.EffectsTick();
-  running_.pop_back();
+  Within(Kind::EffectsTick, [&] { s.game.EffectsTick(); });
   // Pegs are re-created one per tick, from peg 1, once a game has started.
   const int expected = state != GameState::Startup && before < b.PegTotal ? before + 1 : before;
   if (b.PegCount != expected) {
-    Fail("an effects tick in state " + StateName(state) + " took PegCount from " +
-         std::to_string(before) + " to " + std::to_string(b.PegCount));
+    Fail(Cat("an effects tick in state ", StateName(state), " took PegCount from ", before, " to ", b.PegCount));
   }
   if (state == GameState::Init && before == b.PegTotal && b.gState != GameState::Idle) {
     Fail("a game whose pegs are all re-created did not turn Idle");
@@ -524,9 +462,7 @@ void EventDriver::DoDebugTick() {
   const long delivered = stats_.delivered;
   p.state_caption = kUnwritten;
   p.peg_details = kUnwritten;
-  running_.push_back({Kind::DebugTick, 0});
-  s.game.DebugTick();
-  running_.pop_back();
+  Within(Kind::DebugTick, [&] { s.game.DebugTick(); });
   if (stats_.delivered == delivered) CheckDebugReadout(visible);
   CheckInvariants("after a debug tick");
 }
@@ -535,9 +471,7 @@ void EventDriver::CheckDebugReadout(bool wasVisible) {
   const HeadlessPlatform& p = session_->platform;
   const Board& b = game().board();
   if (!wasVisible) {
-    if (p.state_caption != kUnwritten || p.peg_details != kUnwritten) {
-      Fail("the debug refresh wrote into the hidden debug window");
-    }
+    if (p.state_caption != kUnwritten || p.peg_details != kUnwritten) Fail("the debug refresh wrote into the hidden debug window");
     return;
   }
   if (p.state_caption != StateCaption(b.gState).value_or(kUnwritten)) {
@@ -550,17 +484,13 @@ void EventDriver::CheckDebugReadout(bool wasVisible) {
   int nearest = 0;
   for (int i = 1; i <= b.Total(); ++i) {
     const double d = std::hypot(b.Pegs[i].X - x, b.Pegs[i].Y - y);
-    if (d < best) {
-      best = d;
-      nearest = i;
-    }
+    if (d < best) best = d, nearest = i;
   }
   const std::string& text = p.peg_details;
   if (best < 30.0) {
-    const std::string num = "\r\nNum: " + std::to_string(nearest) + "\r\n";
+    const std::string num = Cat("\r\nNum: ", nearest, "\r\n");
     if (text.rfind("Nearest: ", 0) != 0 || text.find(num) == std::string::npos || text.back() != '\r') {
-      Fail("the debug read-out for peg " + std::to_string(nearest) + " at " + std::to_string(best) + " px is \"" +
-           text + "\"");
+      Fail(Cat("the debug read-out for peg ", nearest, " at ", best, " px is \"", text, "\""));
     }
   } else if (!text.empty()) {
     Fail("the debug read-out is not empty with no peg within 30 px: \"" + text + "\"");
@@ -581,13 +511,7 @@ void EventDriver::DoClick(bool doubleClick) {
   if (track_.active && !track_.complete) track_.tainted = true;
 
   ++clicks_running_;
-  running_.push_back({Kind::Click, 0});
-  if (doubleClick) {
-    s.game.DoubleClick();
-  } else {
-    s.game.Click();
-  }
-  running_.pop_back();
+  Within(Kind::Click, [&] { doubleClick ? s.game.DoubleClick() : s.game.Click(); });
   --clicks_running_;
 
   if (in_startup_ && b.gState != GameState::Startup) {
@@ -617,17 +541,15 @@ void EventDriver::DoClick(bool doubleClick) {
       }
     }
   }
-  Log(std::string(static_cast<std::size_t>(2 * p.depth() + 4), ' ') + (doubleClick ? "double-click" : "click") +
-      " at (" + std::to_string(b.MousePosX) + ", " + std::to_string(b.MousePosY) + "): " + StateName(before) +
-      " -> " + StateName(b.gState) + ", first " + std::to_string(b.FirstPeg) + ", second " +
-      std::to_string(b.SecondPeg));
+  Log(Cat(std::string(static_cast<std::size_t>(2 * p.depth() + 4), ' '), doubleClick ? "double-click" : "click", " at (",
+          b.MousePosX, ", ", b.MousePosY, "): ", StateName(before), " -> ", StateName(b.gState), ", first ", b.FirstPeg,
+          ", second ", b.SecondPeg));
   CheckInvariants("after a click");
 }
 
 void EventDriver::DoRestart() {
-  Session& s = *session_;
-  if (s.ended) return;
-  s.game.InitGame();
+  if (session_->ended) return;
+  session_->game.InitGame();
   in_startup_ = false;
   StartGame();
   CheckInvariants("after Restart!");
@@ -639,25 +561,19 @@ void EventDriver::StartGame() {
   track_ = GameTrack{true, clicks_running_ > 0, false};
   const Board& b = game().board();
   if (b.PegCount != 0) Fail("a new game starts with PegCount " + std::to_string(b.PegCount));
-  if (b.gState != GameState::Init && clicks_running_ == 0) {
-    Fail("a new game starts in state " + StateName(b.gState));
-  }
+  if (b.gState != GameState::Init && clicks_running_ == 0) Fail("a new game starts in state " + StateName(b.gState));
 }
 
 void EventDriver::DoMove() {
-  Session& s = *session_;
-  if (s.ended) return;
-  running_.push_back({Kind::Move, 0});
-  s.game.RandomizePegs();
-  running_.pop_back();
+  if (session_->ended) return;
+  Within(Kind::Move, [this] { session_->game.RandomizePegs(); });
   CheckInvariants("after Move!");
 }
 
 void EventDriver::DoShake() {
-  Session& s = *session_;
-  if (s.ended) return;
-  s.game.ShakePegsInit();
-  if (s.game.board().ShakeAmplitude != kShakeStart) Fail("Shake! did not start a shake");
+  if (session_->ended) return;
+  session_->game.ShakePegsInit();
+  if (game().board().ShakeAmplitude != kShakeStart) Fail("Shake! did not start a shake");
   CheckInvariants("after Shake!");
 }
 
@@ -788,13 +704,11 @@ void EventDriver::CheckInvariants(const char* where) {
   if (b.PegCount < 0 || b.PegCount > b.PegTotal) fail("PegCount is " + std::to_string(b.PegCount));
   if (b.gState == GameState::Startup && b.PegCount != 0) fail("a peg was re-created during Startup");
   if (!(b.EffectsCounter >= 0 && b.EffectsCounter <= 100) || b.EffectsCounter != std::floor(b.EffectsCounter)) {
-    fail("EffectsCounter is " + std::to_string(b.EffectsCounter));
+    fail(Cat("EffectsCounter is ", b.EffectsCounter));
   }
-  if (!(b.ShakeAmplitude >= 0 && b.ShakeAmplitude <= kShakeStart)) {
-    fail("ShakeAmplitude is " + std::to_string(b.ShakeAmplitude));
-  }
+  if (!(b.ShakeAmplitude >= 0 && b.ShakeAmplitude <= kShakeStart)) fail(Cat("ShakeAmplitude is ", b.ShakeAmplitude));
   if (b.FirstPeg < 0 || b.FirstPeg > b.PegTotal || b.SecondPeg < 0 || b.SecondPeg > b.PegTotal) {
-    fail("FirstPeg/SecondPeg are " + std::to_string(b.FirstPeg) + "/" + std::to_string(b.SecondPeg));
+    fail(Cat("FirstPeg/SecondPeg are ", b.FirstPeg, "/", b.SecondPeg));
   }
   const Field field = g.field();
   const std::int32_t width = std::max(0, options_.width);
@@ -812,9 +726,7 @@ void EventDriver::CheckInvariants(const char* where) {
     for (double v : {p.X, p.Y, p.TargetX, p.TargetY, p.VelocityX, p.VelocityY, p.LinkEffectTimer, p.LinkEffectStep}) {
       if (!std::isfinite(v)) fail(name() + " holds a position, velocity or beam value that is not finite");
     }
-    if (p.LinkTarget < 0 || p.LinkTarget > b.PegTotal) {
-      fail(name() + " has LinkTarget " + std::to_string(p.LinkTarget));
-    }
+    if (p.LinkTarget < 0 || p.LinkTarget > b.PegTotal) fail(name() + " has LinkTarget " + std::to_string(p.LinkTarget));
     if (p.Linked && p.Master && p.LinkTarget == 0) fail(name() + " is a linked master with LinkTarget 0");
   }
 
@@ -855,16 +767,14 @@ void EventDriver::CheckStructure() {
     if (!p.Linked || !p.Master) continue;
     const int t = p.LinkTarget;
     if (t == i) Fail("peg " + std::to_string(i) + " is linked to itself");
-    if (!b.Pegs[t].Linked) {
-      Fail("peg " + std::to_string(t) + ", the far end of peg " + std::to_string(i) + "'s link, is not Linked");
-    }
+    if (!b.Pegs[t].Linked) Fail(Cat("peg ", t, ", the far end of peg ", i, "'s link, is not Linked"));
     ++ends[static_cast<std::size_t>(i)];
     ++ends[static_cast<std::size_t>(t)];
   }
   for (int i = 1; i <= total; ++i) {
     const int n = ends[static_cast<std::size_t>(i)];
-    if (n > 1) Fail("peg " + std::to_string(i) + " is an end of " + std::to_string(n) + " links");
-    if (n == 0 && b.Pegs[i].Linked) Fail("peg " + std::to_string(i) + " is Linked but no link ends at it");
+    if (n > 1) Fail(Cat("peg ", i, " is an end of ", n, " links"));
+    if (n == 0 && b.Pegs[i].Linked) Fail(Cat("peg ", i, " is Linked but no link ends at it"));
   }
 
   // The selection flags are exactly those the state names.
@@ -901,10 +811,7 @@ void EventDriver::CheckFrame() {
     for (std::int32_t x = 0; x < frame.Width(); ++x) {
       const std::uint32_t want = 0xff000000u | in[3 * x] | static_cast<std::uint32_t>(in[3 * x + 1]) << 8 |
                                  static_cast<std::uint32_t>(in[3 * x + 2]) << 16;
-      if (out[x] != want) {
-        Fail("the playfield does not show the frame (scan line " + std::to_string(row) + ", pixel " +
-             std::to_string(x) + ")");
-      }
+      if (out[x] != want) Fail(Cat("the playfield does not show the frame (scan line ", row, ", pixel ", x, ")"));
     }
   }
 }

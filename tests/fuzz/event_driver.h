@@ -150,6 +150,9 @@ class EventDriver {
 
   template <typename Work>
   std::optional<std::string> Guarded(Work work);
+  // Runs `call` as the innermost procedure of `kind`.
+  template <typename Call>
+  void Within(Kind kind, Call call);
   void StartSession();
   void Step();
   void Perform(Kind kind);

@@ -13,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fuzz/event_driver.h"
@@ -202,19 +203,9 @@ INSTANTIATE_TEST_SUITE_P(
         Corruption{"LinkTargetBeyondTotal",
                    [](Board& b) { b.Pegs[9].LinkTarget = static_cast<std::int16_t>(b.PegTotal + 1); },
                    "LinkTarget"},
-        Corruption{"MasterWithoutTarget",
-                   [](Board& b) {
-                     b.Pegs[9].Linked = b.Pegs[9].Master = true;
-                     b.Pegs[9].LinkTarget = 0;
-                   },
-                   "linked master with LinkTarget 0"},
+        Corruption{"MasterWithoutTarget", [](Board& b) { Link(b, 9, 0); }, "linked master with LinkTarget 0"},
         Corruption{"PegBeyondTotalWritten", [](Board& b) { b.Pegs[150].X = 1; }, "beyond PegTotal"},
-        Corruption{"LinkToUnlinkedPeg",
-                   [](Board& b) {
-                     const auto free = FreePegs(b, 2);
-                     Link(b, free[0], free[1]);
-                   },
-                   "is not Linked"},
+        Corruption{"LinkToUnlinkedPeg", [](Board& b) { Link(b, FreePegs(b, 2)[0], FreePegs(b, 2)[1]); }, "is not Linked"},
         Corruption{"PegEndOfTwoLinks",
                    [](Board& b) {
                      const auto free = FreePegs(b, 3);
@@ -233,12 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A failure report names the run and lists the events that led to it.
 TEST(DriverReport, NamesTheRunAndTheEvents) {
   SeededDecisions decisions(3);
-  DriverOptions options;
-  options.width = 64;
-  options.height = 48;
-  options.game_seed = 3;
-  options.label = "seed 3";
-  EventDriver driver(decisions, options);
+  EventDriver driver(decisions, OptionsFor({"report", 3, 64, 48, 1, 20}));
   ASSERT_FALSE(driver.Run(20).has_value());
   Board broken = driver.game().board();
   broken.Pegs[2].Glow = -1;
@@ -277,10 +263,8 @@ TEST(FuzzInputs, SameInputSameRun) {
     DriverStats second;
     ASSERT_FALSE(RunFuzzInput(input, &first).has_value());
     ASSERT_FALSE(RunFuzzInput(input, &second).has_value());
-    EXPECT_EQ(first.events, second.events) << "input " << input_index;
-    EXPECT_EQ(first.delivered, second.delivered) << "input " << input_index;
-    EXPECT_EQ(first.main_ticks, second.main_ticks) << "input " << input_index;
-    EXPECT_EQ(first.clicks, second.clicks) << "input " << input_index;
+    EXPECT_EQ(std::tie(first.events, first.delivered, first.main_ticks, first.clicks),
+              std::tie(second.events, second.delivered, second.main_ticks, second.clicks)) << "input " << input_index;
     events += first.events + first.delivered;
   }
   EXPECT_GT(events, 80);

@@ -67,14 +67,8 @@ TEST(KeyboardCursor, EmptySpaceIsFarthestFromEveryPegAndOutsideTheCorner) {
 // the corner every click toggles it once.
 struct CountingPlatform : HeadlessPlatform {
   int toggles = 0;
-  void Show(Window window) override {
-    toggles += window == Window::Debug;
-    HeadlessPlatform::Show(window);
-  }
-  void Hide(Window window) override {
-    toggles += window == Window::Debug;
-    HeadlessPlatform::Hide(window);
-  }
+  void Show(Window window) override { toggles += window == Window::Debug; HeadlessPlatform::Show(window); }
+  void Hide(Window window) override { toggles += window == Window::Debug; HeadlessPlatform::Hide(window); }
 };
 
 TEST(Mouse, PressesAndReleasesOfTheLeftButtonMakeClicksAndADoubleClickOneMore) {
@@ -92,8 +86,7 @@ TEST(Mouse, PressesAndReleasesOfTheLeftButtonMakeClicksAndADoubleClickOneMore) {
       // As X11 delivers a double-click: press, release, double-click, release.
       {"double-click", {{A::Press, true}, {A::Release, true}, {A::DoubleClick, true}, {A::Release, true}}, 2},
       {"double-click, then a click",
-       {{A::Press, true}, {A::Release, true}, {A::DoubleClick, true}, {A::Release, true}, {A::Press, true},
-        {A::Release, true}},
+       {{A::Press, true}, {A::Release, true}, {A::DoubleClick, true}, {A::Release, true}, {A::Press, true}, {A::Release, true}},
        3},
   };
   for (const auto& c : cases) {

@@ -28,10 +28,7 @@ constexpr bool kAccepted = true;
 constexpr bool kRefused = false;
 using Edit = std::function<void(Board&)>;
 
-void Place(Board& b, int i, double x, double y) {
-  b.Pegs[i].X = x;
-  b.Pegs[i].Y = y;
-}
+void Place(Board& b, int i, double x, double y) { b.Pegs[i].X = x; b.Pegs[i].Y = y; }
 
 // A link from `source` to `target` as the click handler commits it.
 void Join(Board& b, int source, int target) {
@@ -109,13 +106,7 @@ Board Layout(const Seg& fresh, const std::vector<Seg>& standing = {}) {
 }
 
 TEST(LinkCheck, GeometriesThatRefuseOrAcceptANewLink) {
-  struct Case {
-    std::string name;
-    Seg fresh;
-    std::vector<Seg> standing;
-    bool accepted;
-    bool plainWalk = true;
-  };
+  struct Case { std::string name; Seg fresh; std::vector<Seg> standing; bool accepted; bool plainWalk = true; };
   std::vector<Case> cases = {
       {"crossing", {300, 100, 300, 500}, {{100, 300, 500, 300}}, kRefused},
       {"clear: parallel 10 px away, beyond b, behind a, a point 5 px off",
@@ -234,18 +225,12 @@ TEST(LinkCheck, StandingLinksAreTheLinkedMastersInPlayAsEventsLeaveThem) {
       {"the_last_peg_in_play", crossing(100), nullptr, kRefused},
       {"past_the_pegs_in_play", crossing(101), nullptr, kAccepted},
       {"the_last_record", crossing(200), nullptr, kAccepted},
-      {"not_yet_recreated_in_a_new_game",
-       [&](Board& b) {
-         crossing(50)(b);
-         b.gState = GameState::Init;
-         b.PegCount = 10;
-       },
+      {"not_yet_recreated_in_a_new_game", [&](Board& b) { crossing(50)(b); b.gState = GameState::Init; b.PegCount = 10; },
        nullptr, kRefused},
       {"naming_no_target", [&](Board& b) { crossing(10)(b); b.Pegs[10].LinkTarget = 0; }, nullptr, kAccepted},
       {"an_end_not_a_number", [&](Board& b) { crossing(10)(b); b.Pegs[11].X = std::nan(""); }, nullptr, kAccepted},
       // Peg b naming a twin of peg a would, as a source, lie right on the walk.
-      {"other_end_not_master", [](Board& b) { Place(b, 11, 300, 100); b.Pegs[2].LinkTarget = 11; }, nullptr,
-       kAccepted},
+      {"other_end_not_master", [](Board& b) { Place(b, 11, 300, 100); b.Pegs[2].LinkTarget = 11; }, nullptr, kAccepted},
       {"other_end_master", [](Board& b) { Place(b, 11, 300, 100); b.Pegs[2].LinkTarget = 11; b.Pegs[2].Master = true; },
        nullptr, kRefused},
       {"the_new_link_alone", nullptr, nullptr, kAccepted},
@@ -256,9 +241,7 @@ TEST(LinkCheck, StandingLinksAreTheLinkedMastersInPlayAsEventsLeaveThem) {
       // Peg a re-created while the check waits: it names no other end, so there
       // is nothing to walk, nothing to recolour and no record outside the table to read.
       {"a_recreated_while_waiting", crossing(10), [](Board& b) {
-         b.Pegs[1].Linked = b.Pegs[1].Master = false;
-         b.Pegs[1].LinkTarget = 0;
-       }, kAccepted},
+         b.Pegs[1].Linked = b.Pegs[1].Master = false; b.Pegs[1].LinkTarget = 0; }, kAccepted},
       {"no_pegs_in_play_after_waiting", crossing(10), [](Board& b) { b.PegTotal = 0; }, kAccepted},
   };
   for (const Case& c : cases) {
