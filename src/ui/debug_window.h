@@ -31,8 +31,6 @@ class ShapeWidget final : public QWidget {
 
  public:
   ShapeWidget(QColor fill, QColor border, QWidget* parent);
-  QColor FillColour() const { return fill_; }
-  QColor BorderColour() const { return border_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -42,9 +40,9 @@ class ShapeWidget final : public QWidget {
   QColor border_;
 };
 
-// The peg read-out. Text() is exactly what the game set, line ends and all
-// (CR LF between lines, a lone CR at the end); the box shows one line per
-// line of it.
+// The peg read-out. It keeps exactly what the game set, line ends and all
+// (CR LF between lines, a lone CR at the end), and shows one line per line
+// of it.
 class PegTextBox final : public QPlainTextEdit {
   Q_OBJECT
 
@@ -53,7 +51,6 @@ class PegTextBox final : public QPlainTextEdit {
 
   explicit PegTextBox(QWidget* parent);
   void SetText(const QString& text);
-  QString Text() const { return text_; }
 
   // The text as shown: CR LF and lone CR both end a line, and the last line's
   // end opens no empty line after it.

@@ -61,6 +61,7 @@ TEST(DebugWindow, PegReadOutShowsItsSevenLinesWhole) {
   EXPECT_EQ(box->verticalScrollBar()->maximum(), 0);
   EXPECT_LE(7 * QFontMetrics(box->font()).lineSpacing(), box->viewport()->height());
   EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance("Linkeffect Timer: -123457"), box->viewport()->width());
+  EXPECT_GT(box->viewport()->x(), 0) << "the text clear of the box's edge";
   box->selectAll();
   w.ShowPegDetails(details);
   EXPECT_EQ(box->textCursor().selectedText().size(), box->toPlainText().size()) << "the same details keep a selection";
@@ -86,14 +87,18 @@ TEST_F(DebugWindowInGame, ButtonsRunTheirProcedures) {
     b.ShakeAmplitude = 3;
   });
   Board expected = board();
-  QTest::mouseClick(&debug().shakeButton(), Qt::LeftButton);
+  const auto press = [&](const char* caption) {
+    if (QAbstractButton* b = ButtonReading(debug(), caption)) QTest::mouseClick(b, Qt::LeftButton);
+  };
+  press("Shake!");
   expected.ShakeAmplitude = 50;
   EXPECT_TRUE(board() == expected) << "Shake!";
-  QTest::mouseClick(&debug().restartButton(), Qt::LeftButton);
+  press("Restart!");
   expected.gState = GameState::Init;  // the pegs are re-created one by one later
   expected.PegCount = 0;
   EXPECT_TRUE(board() == expected) << "Restart!";
-  QTest::mouseClick(&debug().moveButton(), Qt::LeftButton);
+  EXPECT_FALSE(window_->EndRequested());
+  press("Move!");
   for (int i = 1; i <= expected.Total(); ++i) {  // every peg gets a new target in the playfield
     const Peg& after = board().Pegs[i];
     EXPECT_NE(after.TargetX, expected.Pegs[i].TargetX) << i;

@@ -134,7 +134,9 @@ TEST_F(FrontEnd, QuitAndClosingTheMainWindowEndTheProgramOnce) {
     window_->Show(Window::Controls);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     if (quit) {
-      QTest::mouseClick(&debug().quitButton(), Qt::LeftButton);
+      QAbstractButton* quitButton = ButtonReading(debug(), "Quit!");
+      ASSERT_NE(quitButton, nullptr);
+      QTest::mouseClick(quitButton, Qt::LeftButton);
     } else {
       QCloseEvent close;
       QCoreApplication::sendEvent(window_->windowHandle(), &close);

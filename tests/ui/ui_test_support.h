@@ -66,6 +66,15 @@ inline std::vector<std::string> TabRound(QWidget& window) {
   return order;
 }
 
+// The push button of `window` that reads `caption`, as the player finds it.
+inline QAbstractButton* ButtonReading(const QWidget& window, const char* caption) {
+  for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
+    if (b->text() == QLatin1String(caption)) return b;
+  }
+  ADD_FAILURE() << "no button reads " << caption;
+  return nullptr;
+}
+
 // A plain peg resting at (x, y): unlinked, unselected, of kind 0 (red).
 inline Peg RestingPeg(double x, double y) {
   Peg peg;
