@@ -290,7 +290,8 @@ TEST(RingsAndBeams, LetEventsRunOnceBeforeDrawingAnything) {
 TEST(PlotBeam, BetweenIdenticalPointsOneDotAtTheStartAndShorterThanASpacingNone) {
   // Identical points: n = 0 becomes 1 and the step is zero, so one dot at
   // the start whatever the phase, its green round(|sin((0 - 1) / 100)| * 200)
-  // = round(1.99997) = 2. From (10, 10) to (12.4, 11.8): n = 0.75, no dot.
+  // = round(1.99997) = 2. From (10, 10) to (12.4, 11.8): n = 0.75, no dot;
+  // to infinity none either.
   HeadlessPlatform events(1, 1);
   for (double phase : {0.0, 37.0, 100.0}) {
     PixelArray pixels(160, 64);
@@ -301,6 +302,8 @@ TEST(PlotBeam, BetweenIdenticalPointsOneDotAtTheStartAndShorterThanASpacingNone)
     PixelArray none(64, 64);
     PlotBeam(none, {64, 64}, events, 10, 10, 12.4, 11.8, DrawColour{255, 77, 9, 200}, 50, phase);
     EXPECT_TRUE(AllZero(none)) << "phase " << phase;
+    PlotBeam(none, {64, 64}, events, 10, 10, kInf, 11.8, DrawColour{255, 77, 9, 200}, 50, phase);
+    EXPECT_TRUE(AllZero(none)) << "to infinity, phase " << phase;
   }
 }
 
