@@ -4,6 +4,7 @@
 // With BRINDLET_E2E_DOCS_DIR set, the attract display and a game with links
 // are also saved there as attract.png and game.png.
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 #include <thread>
 
@@ -280,6 +281,30 @@ TEST_F(ProgramTest, ClosingTheMainWindowEndsTheProgramAndWritesTheTickLog) {
   const double median = intervals[intervals.size() / 2];
   EXPECT_GE(median, 22.0);
   EXPECT_LE(median, 40.0);
+}
+
+// A window manager that keeps other desktops' windows mapped tells where
+// they are only in the desktop numbers: on another desktop than the one
+// shown, the playfield sleeps and its picture holds still; its desktop shown
+// again, it moves on.
+TEST_F(ProgramTest, OnAnotherDesktopThePictureHoldsStillUntilItsDesktopIsShown) {
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  Image field;
+  ASSERT_NO_FATAL_FAILURE(WaitForAttractDisplay(&field));
+  const auto desktop = [&](std::vector<std::string> on, const std::string& name, int number) {
+    on.insert(on.begin(), "xprop");
+    on.insert(on.end(), {"-f", name, "32c", "-set", name, std::to_string(number)});
+    const CommandResult set = x_->Run(on);
+    ASSERT_TRUE(set.ran && set.exit_code == 0) << set.err;
+  };
+  const auto still = [&](bool held) {  // two looks a moment apart the same, or not
+    return LookUntil(10s, [&](const Image& look) { return (std::exchange(field, look).bytes() == look.bytes()) == held; });
+  };
+  desktop({"-root"}, "_NET_CURRENT_DESKTOP", 0);
+  desktop({"-id", std::to_string(windows_->main_window())}, "_NET_WM_DESKTOP", 1);
+  EXPECT_TRUE(still(true)) << "on desktop 1 while 0 is shown";
+  desktop({"-root"}, "_NET_CURRENT_DESKTOP", 1);
+  EXPECT_TRUE(still(false)) << "its desktop shown";
 }
 
 // The main window is the program: destroyed by another client, it ends the
