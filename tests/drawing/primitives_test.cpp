@@ -342,9 +342,7 @@ TEST(PlotBeam, DotsCreepWithThePhaseAndDarkenAtTheHead) {
     PlotBeam(pixels, {160, 100}, events, c.x1, c.y1, c.x2, c.y2, DrawColour{255, 77, 0, 256}, c.percent, c.phase);
     std::vector<std::pair<int, int>> found;
     for (int row = 0; row <= 100; ++row) {
-      for (int x = 0; x < 160; ++x) {
-        if (RedAt(pixels, x, row) == 255) found.emplace_back(x, 100 - row);
-      }
+      for (int x = 0; x < 160; ++x) if (RedAt(pixels, x, row) == 255) found.emplace_back(x, 100 - row);
     }
     std::sort(found.begin(), found.end());
     std::vector<std::pair<int, int>> centres = c.centres;

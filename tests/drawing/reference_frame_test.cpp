@@ -139,9 +139,7 @@ TEST(ReferenceFrame, MatchesTheStoredFrameByteForByte) {
 
   std::size_t differing = 0;
   std::size_t first = 0;
-  for (std::size_t i = 0; i < frame.size(); ++i) {
-    if (frame[i] != stored[i] && differing++ == 0) first = i;
-  }
+  for (std::size_t i = 0; i < frame.size(); ++i) if (frame[i] != stored[i] && differing++ == 0) first = i;
   if (differing == 0) return;
   const auto row = static_cast<std::int32_t>(first / kRowBytes);
   const auto col = static_cast<std::int32_t>(first % kRowBytes);

@@ -90,9 +90,7 @@ std::optional<std::pair<int, int>> Decode(const Bgr& px) {
 
 CountingSurface PatternSurface(std::int32_t w, std::int32_t h) {
   CountingSurface s(w, h);
-  for (std::int32_t y = 0; y < h; ++y) {
-    for (std::int32_t x = 0; x < w; ++x) s.SetPixel(x, y, Pattern(x, y));
-  }
+  for (std::int32_t y = 0; y < h; ++y) for (std::int32_t x = 0; x < w; ++x) s.SetPixel(x, y, Pattern(x, y));
   return s;
 }
 

@@ -36,14 +36,10 @@ std::vector<std::string> ChildEnvironment(const ChildOptions& options) {
   const auto overridden = [&](const std::string& entry) {
     const std::string name = entry.substr(0, entry.find('='));
     if (std::find(options.unset_env.begin(), options.unset_env.end(), name) != options.unset_env.end()) return true;
-    for (const std::string& set : options.set_env) {
-      if (set.substr(0, set.find('=')) == name) return true;
-    }
+    for (const std::string& set : options.set_env) if (set.substr(0, set.find('=')) == name) return true;
     return false;
   };
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (!overridden(*e)) env.emplace_back(*e);
-  }
+  for (char** e = environ; *e != nullptr; ++e) if (!overridden(*e)) env.emplace_back(*e);
   env.insert(env.end(), options.set_env.begin(), options.set_env.end());
   return env;
 }
@@ -217,9 +213,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const ChildOption
       }
     }
   }
-  for (pollfd& fd : fds) {
-    if (fd.fd >= 0) close(fd.fd);
-  }
+  for (pollfd& fd : fds) if (fd.fd >= 0) close(fd.fd);
   if (timed_out) kill(pid, SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);

@@ -779,9 +779,7 @@ void EventDriver::CheckStructure() {
 
   // The selection flags are exactly those the state names.
   std::vector<int> selected;
-  for (int i = 1; i <= total; ++i) {
-    if (b.Pegs[i].Selected) selected.push_back(i);
-  }
+  for (int i = 1; i <= total; ++i) if (b.Pegs[i].Selected) selected.push_back(i);
   std::vector<int> expected;
   if (b.gState == GameState::FirstSelected || b.gState == GameState::SecondSelected) expected.push_back(b.FirstPeg);
   if (b.gState == GameState::SecondSelected) expected.push_back(b.SecondPeg);
@@ -792,9 +790,7 @@ void EventDriver::CheckStructure() {
     Fail(Cat("selected pegs {", list, " } in state ", StateName(b.gState), " with first ", b.FirstPeg, ", second ",
              b.SecondPeg));
   }
-  for (int i : selected) {
-    if (b.Pegs[i].Linked) Fail("selected peg " + std::to_string(i) + " is Linked");
-  }
+  for (int i : selected) if (b.Pegs[i].Linked) Fail("selected peg " + std::to_string(i) + " is Linked");
   if (b.gState == GameState::SecondSelected && b.Pegs[b.FirstPeg].Kind != b.Pegs[b.SecondPeg].Kind) {
     Fail("the selected pair is of two kinds");
   }

@@ -19,9 +19,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const fs::path arg(argv[i]);
     if (fs::is_directory(arg)) {
-      for (const auto& entry : fs::directory_iterator(arg)) {
-        if (entry.is_regular_file()) inputs.push_back(entry.path());
-      }
+      for (const auto& entry : fs::directory_iterator(arg)) if (entry.is_regular_file()) inputs.push_back(entry.path());
     } else if (fs::is_regular_file(arg)) {
       inputs.push_back(arg);
     } else {

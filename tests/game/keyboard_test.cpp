@@ -57,9 +57,7 @@ TEST(KeyboardCursor, EmptySpaceIsFarthestFromEveryPegAndOutsideTheCorner) {
   EXPECT_EQ(at(EmptySpace(PegsAt({{100, 4}}), {200, 160})), std::pair(8, 152)) << "the bottom row";
   EXPECT_FALSE(EmptySpace(PegsAt({{16, 19}, {5, 16}}), {24, 24})) << "11 px from a peg: within the pick radius and drift";
   Board packed;
-  for (int y = 4; y < 48; y += 8) {
-    for (int x = 4; x < 64; x += 8) packed.Pegs[++packed.PegTotal] = RestingPeg(x, y);
-  }
+  for (int y = 4; y < 48; y += 8) for (int x = 4; x < 64; x += 8) packed.Pegs[++packed.PegTotal] = RestingPeg(x, y);
   EXPECT_FALSE(EmptySpace(packed, {64, 48})) << "no point clear of the pick radius";
 }
 

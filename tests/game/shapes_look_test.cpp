@@ -172,9 +172,7 @@ TEST(ShapesLook, TellsFamiliesAndMarksWithoutColourWhereColoursDoNot) {
   for (int round = 0; round < 20; ++round) {
     const PegTable& at = plays[0].game.board().Pegs;
     std::vector<int> free;
-    for (int i = 1; i <= kDefaultPegTotal; ++i) {
-      if (!at[i].Linked) free.push_back(i);
-    }
+    for (int i = 1; i <= kDefaultPegTotal; ++i) if (!at[i].Linked) free.push_back(i);
     const int a = free[script() % free.size()];
     int b = a;
     double best = 1e9;

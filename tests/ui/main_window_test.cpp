@@ -105,9 +105,7 @@ TEST_F(FrontEnd, ShowsHidesAndClosesEachWindow) {
   EXPECT_FALSE(window_->IsVisible(Window::Controls)) << "no controls window is made to be closed";
   window_->Show(Window::Controls);
   QWidget* controls = QApplication::topLevelWidgets().value(0);
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (qobject_cast<ControlsWindow*>(w) != nullptr) controls = w;
-  }
+  for (QWidget* w : QApplication::topLevelWidgets()) if (qobject_cast<ControlsWindow*>(w) != nullptr) controls = w;
   ASSERT_NE(qobject_cast<ControlsWindow*>(controls), nullptr) << "made when first shown";
   const std::pair<Window, QWidget*> rows[] = {
       {Window::Main, window_.get()}, {Window::Debug, &debug()}, {Window::Controls, controls}};
@@ -302,16 +300,12 @@ TEST(PaintedPlayfield, ScalesSharpAtWholeRatiosAndSmoothBetween) {
   box.resize(80, 60);
   const QImage doubled = box.grab().toImage();
   int wrong = 0;
-  for (int y = 0; y < 60; ++y) {
-    for (int x = 0; x < 80; ++x) wrong += doubled.pixel(x, y) != source.pixel(x / 2, y / 2);
-  }
+  for (int y = 0; y < 60; ++y) for (int x = 0; x < 80; ++x) wrong += doubled.pixel(x, y) != source.pixel(x / 2, y / 2);
   EXPECT_EQ(wrong, 0);
   box.resize(60, 45);
   const QImage between = box.grab().toImage();
   int grey = 0;
-  for (int y = 0; y < 45; ++y) {
-    for (int x = 0; x < 60; ++x) grey += qRed(between.pixel(x, y)) % 255 != 0;
-  }
+  for (int y = 0; y < 45; ++y) for (int x = 0; x < 60; ++x) grey += qRed(between.pixel(x, y)) % 255 != 0;
   EXPECT_GT(grey, 60 * 45 / 4) << "smoothed";
   box.SetSingleBorder(true);  // inside its border
   box.resize(82, 62);
@@ -331,9 +325,7 @@ TEST(PaintedPlayfield, ScalesSharpAtWholeRatiosAndSmoothBetween) {
   box.Changed({&changed, 1});
   QCoreApplication::processEvents();
   const QImage shown = OnScreen(box.windowHandle());
-  for (int y = 20; y < 28; ++y) {
-    for (int x = 40; x < 48; ++x) wrong += shown.pixel(x, y) != 0xff00ff00u;
-  }
+  for (int y = 20; y < 28; ++y) for (int x = 40; x < 48; ++x) wrong += shown.pixel(x, y) != 0xff00ff00u;
   EXPECT_EQ(wrong, 0);
   box.hide();
   // On a screen of one and a half screen pixels a pixel, at 1:1 in its own
@@ -347,9 +339,7 @@ TEST(PaintedPlayfield, ScalesSharpAtWholeRatiosAndSmoothBetween) {
   const QImage fine = box.grab().toImage();
   ASSERT_EQ(fine.size(), QSize(60, 45));
   grey = 0;
-  for (int y = 0; y < 45; ++y) {
-    for (int x = 0; x < 60; ++x) grey += qRed(fine.pixel(x, y)) % 255 != 0;
-  }
+  for (int y = 0; y < 45; ++y) for (int x = 0; x < 60; ++x) grey += qRed(fine.pixel(x, y)) % 255 != 0;
   EXPECT_GT(grey, 60 * 45 / 4) << "smoothed";
 }
 
@@ -451,9 +441,7 @@ TEST_F(FrontEnd, ShowsEveryFrameAsTheWholeFrameScaled) {
   StopTimers();
   X11Playfield* field = &x11();
   const auto screen = [](const char* name) {
-    for (QScreen* s : QGuiApplication::screens()) {
-      if (s->name() == QLatin1String(name)) return s;
-    }
+    for (QScreen* s : QGuiApplication::screens()) if (s->name() == QLatin1String(name)) return s;
     return static_cast<QScreen*>(nullptr);
   };
   const auto check = [&](const std::string& step) {

@@ -68,9 +68,7 @@ inline std::vector<std::string> TabRound(QWidget& window) {
 
 // The push button of `window` that reads `caption`, as the player finds it.
 inline QAbstractButton* ButtonReading(const QWidget& window, const char* caption) {
-  for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
-    if (b->text() == QLatin1String(caption)) return b;
-  }
+  for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) if (b->text() == QLatin1String(caption)) return b;
   ADD_FAILURE() << "no button reads " << caption;
   return nullptr;
 }
