@@ -4,9 +4,9 @@
 // With BRINDLET_E2E_DOCS_DIR set, the attract display and a game with links
 // are also saved there as attract.png and game.png.
 #include <algorithm>
-#include <utility>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "session.h"
 
